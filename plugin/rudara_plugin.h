@@ -1,0 +1,69 @@
+// The plug-in object: the player's main window hook, the timer, the cue sheet
+// cache and the title tag state. Everything runs on the player's UI thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_set>
+
+#include "navigation/cue_sheet_cache.h"
+#include "plugin/general_purpose_plugin.h"
+
+class CRUDARAPlugin final : public CGeneralPurposePluginBase<CRUDARAPlugin> {
+ public:
+  CRUDARAPlugin();
+
+  bool Init() override;
+  void Config() override;
+  void Quit() override;
+
+  // A later object made by a second call of the export takes over the window
+  // hook and the timer of the earlier one, which stays allocated because the
+  // player may still hold its descriptor.
+  void TakeOverFrom(CRUDARAPlugin& earlier);
+
+  LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  void OnTimer(HWND window, UINT message, UINT_PTR timerEvent, DWORD time);
+
+ private:
+  void HookWindow(HWND window);
+  void UnhookWindow(HWND window);
+  void StartTimer();
+  void StopTimer();
+
+  bool OnPrevNextCommand(WPARAM wParam, LPARAM lParam, LRESULT* result);
+  bool OnStopCommand(WPARAM wParam, LPARAM lParam, LRESULT* result);
+  bool HookTitleFormat(WPARAM wParam, LPARAM lParam, LRESULT* result);
+
+  const CueSheet* GetCueSheet(const wchar_t* path);
+  bool LoadSideCueFile(const wchar_t* path);
+  const wchar_t* GetCurrentPlaylistFile(int* index = nullptr);
+  bool GetPlayingPosition(int32_t& position);
+  bool GetCurrentCueTrack(const wchar_t* path, const CueTrack*& track, int32_t& singlePerformer);
+
+  wchar_t* GetTitleTag(const wchar_t* tag, void* context);
+  void FreeTitleTag(wchar_t* value, void* context);
+  const char16_t* AnswerTitleTag(const wchar_t* tag);
+
+  void PostTitleRefresh();
+
+  static LRESULT CALLBACK StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  static void CALLBACK StaticTimerProc(HWND window, UINT message, UINT_PTR timerEvent, DWORD time);
+  static wchar_t* __cdecl StaticGetTitleTag(const wchar_t* tag, void* context);
+  static void __cdecl StaticFreeTitleTag(wchar_t* value, void* context);
+
+  HWND ownWindow = nullptr;  // the plug-in has no window; kept for Config
+  WNDPROC previousWindowProc = nullptr;
+  TagFunction playerTagFunction = nullptr;
+  TagFreeFunction playerFreeFunction = nullptr;
+  std::u16string numberText;
+  const char16_t* ownAnswer = nullptr;
+  const CueTrack* lastTrack = nullptr;
+  UINT_PTR timerId = 0;
+  CueSheetCache cueSheetCache;
+
+  // Every text the plug-in has answered a title tag with. These stay the
+  // plug-in's memory until quit (the number buffer never moves, the cache
+  // never drops a string), so no value of the player's can ever be among them.
+  std::unordered_set<const char16_t*> handedOut;
+};

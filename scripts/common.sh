@@ -1,0 +1,75 @@
+# Shared by the set-up, test and demo scripts. Source it; it changes nothing by itself.
+
+SHEETWALK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# Debian packages every build needs. 32-bit Wine comes from enable-wine32.sh.
+SHEETWALK_PACKAGES=(
+  cmake ninja-build g++ clang libclang-rt-14-dev
+  googletest libgtest-dev libbenchmark-dev
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
+  wine wine64
+  flac libflac-dev wavpack python3 python3-mutagen
+  libtag1-dev libcue-dev pkg-config
+  nsis zip unzip dpkg-dev valgrind
+)
+
+log() { printf '==> %s\n' "$*" >&2; }
+die() { printf 'error: %s\n' "$*" >&2; exit 1; }
+
+# Installs the packages of the list that are not installed yet.
+ensure_packages() {
+  local missing=()
+  local pkg
+  for pkg in "$@"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  [ "$(id -u)" -eq 0 ] || die "missing packages (${missing[*]}); run as root to install them"
+  log "installing ${missing[*]}"
+  apt-get update -q >/dev/null
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# 64-bit Wine, called directly: the generic launcher would start the 32-bit
+# loader through an emulator first when 32-bit Wine is installed.
+WINE64=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+
+wine64_env() {
+  export WINEPREFIX="$1"
+  export WINELOADER=$WINE64
+  export WINEDEBUG=-all
+  export WINEARCH=win64
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+}
+
+# Wine's background services inherit the output of the first Wine program and
+# outlive it: start them with their output on /dev/null, so that a test runner
+# reading a test's output through a pipe never waits for them.
+start_wine() {
+  mkdir -p "$WINEPREFIX"
+  "$WINESERVER" -p >/dev/null 2>&1 </dev/null
+  "$WINE64" wineboot -i >/dev/null 2>&1 </dev/null
+}
+
+stop_wine() {
+  "$WINESERVER" -k >/dev/null 2>&1 || true
+  "$WINESERVER" -w >/dev/null 2>&1 || true
+}
+
+# Runs a stage, timing it; the times are summarised at the end.
+STAGE_TIMES=()
+stage() {
+  local name=$1; shift
+  local start=$SECONDS
+  log "$name"
+  "$@"
+  local rc=$?
+  STAGE_TIMES+=("$(printf '%-28s %4ds' "$name" $((SECONDS - start)))")
+  return $rc
+}
+
+print_stage_times() {
+  printf '\nStage times:\n'
+  printf '  %s\n' "${STAGE_TIMES[@]}"
+}
