@@ -1,0 +1,161 @@
+// Feeds arbitrary bytes, read as UTF-16LE code units, to CueSheet::Parse and
+// checks what must hold of every sheet, whatever the text.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "cuesheet/cue_sheet.h"
+
+namespace {
+
+#define CHECK(condition)                                                              \
+  do {                                                                                \
+    if (!(condition)) {                                                               \
+      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
+      std::abort();                                                                   \
+    }                                                                                 \
+  } while (0)
+
+constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+
+int64_t CountTrackSeparators(std::u16string_view text) {
+  int64_t count = 0;
+  for (std::size_t at = text.find(u"TRACK "); at != std::u16string_view::npos;
+       at = text.find(u"TRACK ", at + 6)) {
+    ++count;
+  }
+  return count;
+}
+
+int32_t StartOf(const CueTime& time) {
+  return static_cast<int32_t>(uint32_t{time.minutes} * 60000u + uint32_t{time.seconds} * 1000u +
+                              uint32_t{time.milliseconds});
+}
+
+// The queries by plain linear scans, bounds in 64 bits.
+const CueTrack* ScanNext(const CueSheet& sheet, int32_t position) {
+  for (const auto& [start, track] : sheet.tracks) {
+    if (start > int64_t{position} + 1000) {
+      return &track;
+    }
+  }
+  return nullptr;
+}
+
+const CueTrack* ScanBefore(const CueSheet& sheet, int32_t position, int32_t margin) {
+  const CueTrack* found = nullptr;
+  for (const auto& [start, track] : sheet.tracks) {
+    if (start < int64_t{position} + margin) {
+      found = &track;
+    }
+  }
+  return found;
+}
+
+using Query = bool (CueSheet::*)(int32_t, int32_t&, const CueTrack*&) const;
+
+void CheckQuery(const CueSheet& sheet, Query query, int32_t position, const CueTrack* expected) {
+  const CueTrack sentinel;
+  int32_t start = 12345;
+  const CueTrack* track = &sentinel;
+  const bool found = (sheet.*query)(position, start, track);
+  CHECK(found == (expected != nullptr));
+  if (found) {
+    CHECK(track == expected);
+    CHECK(start == expected->start);
+  } else {
+    CHECK(start == 12345);
+    CHECK(track == &sentinel);
+  }
+}
+
+void CheckQueries(const CueSheet& sheet, int32_t position, int32_t margin) {
+  CheckQuery(sheet, &CueSheet::FindNextTrack, position, ScanNext(sheet, position));
+  CheckQuery(sheet, &CueSheet::FindPreviousTrack, position, ScanBefore(sheet, position, -4000));
+  CheckQuery(sheet, &CueSheet::FindCurrentTrack, position, ScanBefore(sheet, position, 0));
+
+  int32_t start = 0;
+  const CueTrack* track = nullptr;
+  const CueTrack* expected = ScanBefore(sheet, position, margin);
+  CHECK(sheet.FindTrackBefore(position, margin, start, track) == (expected != nullptr));
+  CHECK(expected == nullptr || track == expected);
+}
+
+int32_t ReadInt32(const uint8_t* data, std::size_t size, std::size_t at) {
+  uint32_t value = 0;
+  for (std::size_t i = 0; i < 4 && at + i < size; ++i) {
+    value |= uint32_t{data[at + i]} << (8 * i);
+  }
+  return static_cast<int32_t>(value);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  std::u16string text(size / 2, u'\0');
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    text[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
+  }
+
+  CueSheet sheet;
+  const bool complete = sheet.Parse(text);
+
+  const int64_t trackCount = CountTrackSeparators(text);
+  CHECK(static_cast<int64_t>(sheet.tracks.size()) <= trackCount);
+  if (!complete) {
+    CHECK(static_cast<int64_t>(sheet.tracks.size()) < trackCount);
+    CHECK(sheet.singlePerformer == 0);
+  }
+
+  std::set<int32_t> numbers;
+  bool havePrevious = false;
+  int32_t previous = 0;
+  bool allSamePerformer = true;
+  bool lastTrackStored = false;
+  for (const auto& [start, track] : sheet.tracks) {
+    CHECK(!havePrevious || previous < start);
+    havePrevious = true;
+    previous = start;
+    CHECK(track.start == start);
+    CHECK(StartOf(track.index01) == start);
+    CHECK(track.trackCount == trackCount);
+    CHECK(track.number >= 1 && track.number <= track.trackCount);
+    CHECK(numbers.insert(track.number).second);
+    CHECK(track.albumTitle == &sheet.albumTitle);
+    CHECK(track.albumPerformer == &sheet.albumPerformer);
+    allSamePerformer = allSamePerformer && track.performer == sheet.albumPerformer;
+    lastTrackStored = lastTrackStored || track.number == trackCount;
+  }
+  if (complete) {
+    CHECK(sheet.singlePerformer == (allSamePerformer ? 1 : 0));
+    // Nothing follows the last track of the text that could replace it.
+    CHECK(trackCount == 0 || lastTrackStored);
+  }
+
+  const int32_t fromInput = ReadInt32(data, size, 0);
+  const int32_t margin = ReadInt32(data, size, 4);
+  for (int32_t position : {0, -1, 1, kMin, kMin + 1000, kMin + 4000, kMax, kMax - 1000,
+                           kMax - 1001, fromInput}) {
+    CheckQueries(sheet, position, margin);
+  }
+  int checked = 0;
+  for (const auto& [start, track] : sheet.tracks) {
+    if (++checked > 16) {
+      break;
+    }
+    for (int64_t offset : {-4001, -4000, -1001, -1000, -1, 0, 1, 1000, 1001, 4000, 4001}) {
+      const int64_t position = int64_t{start} + offset;
+      if (position >= kMin && position <= kMax) {
+        CheckQueries(sheet, static_cast<int32_t>(position), margin);
+      }
+    }
+  }
+  return 0;
+}
