@@ -1,0 +1,214 @@
+// A stand-in for the player's side of the general purpose plug-in interface:
+// the player's main window with its own window procedure, a playlist and a
+// playback position, title formatting with the player's own tag functions,
+// and the loading of a plug-in module. It records what reaches the player in
+// one ordered event log.
+//
+// Everything runs on the thread that created the host, which plays the
+// player's user-interface thread: it sends the messages, calls the plug-in's
+// entries and pumps the message queue (Pump), so that the plug-in's timer
+// ticks and posted messages arrive. One host may exist at a time per process.
+#pragma once
+
+#include "plugin/host_records.h"
+
+#include <cstddef>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace host_simulator {
+
+enum class EventKind {
+  kRefreshFirst,   // WM_USER/247 reached the player; flag: it came from the queue (posted)
+  kRefreshSecond,  // WM_USER/243, likewise
+  kCommand,        // WM_COMMAND reached the player; value: wParam
+  kCommandResult,  // the player finished a command; value: wParam, result: its result
+  kSeek,           // WM_USER/106; value: the target in ms
+  kTitleRequest,   // WM_USER/298 reached the player; text: fileName ("(null)" for none);
+                   // flag: the request still holds the player's own tag functions
+  kTagValue,       // the formatter asked the request's tag function; text: tag name;
+                   // flag: it got a value; detail: the value
+  kTagCall,        // the player's own tag function ran; text: tag name; flag: it answered
+  kTagFree,        // the player's own free function released one of its own values
+  kViolation,      // misuse of the player's functions or heap; text: what happened
+  kTitle,          // a title was formatted; text: the title
+  kTimerTick,      // a WM_TIMER of a thread timer was dispatched; value: the timer id
+  kNestedResult,   // the player's procedure sent its nested message; result: the reply
+};
+
+struct Event {
+  EventKind kind;
+  LONG_PTR value = 0;
+  LRESULT result = 0;
+  bool flag = false;
+  std::wstring text{};
+  std::wstring detail{};
+};
+
+// One line of plain UTF-8 text describing the event.
+std::string Describe(const Event& event);
+std::string ToUtf8(std::wstring_view text);
+
+// The descriptor that one call of the export returned, with a copy of its
+// entries taken at once: the copies stay callable after the object behind the
+// descriptor is gone, as long as the module stays loaded.
+struct PluginEntries {
+  PluginDescriptor* descriptor = nullptr;
+  PluginInitEntry init = nullptr;
+  PluginConfigEntry config = nullptr;
+  PluginQuitEntry quit = nullptr;
+};
+
+// A message that the player's own procedure sends to its own main window
+// while it handles the trigger message (after recording a command, before
+// acting on it).
+struct NestedSend {
+  UINT triggerMessage;
+  WPARAM triggerWParam;
+  LPARAM triggerLParam;
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+};
+
+class PlayerHost {
+ public:
+  // WM_USER/0 asks the player for its version; any other message than those
+  // the player knows returns what DefWindowProcW returns.
+  static constexpr LPARAM kGetVersion = 0;
+  static constexpr LRESULT kVersion = 0x5094;
+  static constexpr int kNoIndex = -1;
+
+  PlayerHost();
+  ~PlayerHost();
+  PlayerHost(const PlayerHost&) = delete;
+  PlayerHost& operator=(const PlayerHost&) = delete;
+
+  HWND mainWindow() const { return mainWindow_; }
+
+  // The plug-in module. UnloadPlugin puts the player's procedure back first
+  // if the plug-in left it hooked, so that a failed test cannot leave a
+  // window procedure inside an unloaded module.
+  bool LoadPlugin(const std::wstring& path);
+  void UnloadPlugin();
+  HMODULE pluginModule() const { return module_; }
+  // Calls the export, then writes the main window and the module handle into
+  // the descriptor as the player does. No descriptor when the module or its
+  // export is missing.
+  PluginEntries CallExport();
+  // The entries of the descriptor of the latest CallExport.
+  int Init();
+  void Config();
+  void Quit();
+  const PluginEntries& latest() const { return latest_; }
+
+  // Playlist: an entry may be a null path; the current index may be anything,
+  // negative or past the end.
+  void SetPlaylist(std::vector<std::optional<std::wstring>> entries, int current = 0);
+  void SetCurrentIndex(int index) { current_ = index; }
+  int currentIndex() const { return current_; }
+  const wchar_t* EntryPath(int index) const;
+  // Tags that the player's own tag function answers for a file. "filename"
+  // answers the file name itself unless set here.
+  void SetFileTags(const std::wstring& path, std::map<std::wstring, std::wstring> tags);
+
+  // Playback: Play advances the position with real time; SetPosition holds
+  // it still until it is set again or the plug-in seeks; Stop makes it
+  // negative. Seeking while stopped is recorded and otherwise ignored.
+  void Play(int fromMs = 0);
+  void SetPosition(int ms);
+  void Stop();
+  int Position() const;
+
+  // How the player behaves.
+  void SetTitleFormat(std::wstring format) { titleFormat_ = std::move(format); }
+  void SetCommandResult(LRESULT result) { commandResult_ = result; }
+  // While handling stop, the player dispatches whatever is already queued,
+  // as a player does that waits for its output to drain.
+  void SetPumpDuringStop(bool pump) { pumpDuringStop_ = pump; }
+  void SetNestedSend(std::optional<NestedSend> nested) { nested_ = nested; }
+
+  // Messages to the main window, through whatever procedure it has now.
+  LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT SendCommand(WPARAM command) { return Send(WM_COMMAND, command, 0); }
+  // Sends WM_USER/298 for `fileName` (may be null) with `format` and returns
+  // the title the player's procedure formatted.
+  std::wstring FormatTitle(const wchar_t* fileName, const std::wstring& format);
+
+  // Runs the message loop for `ms` milliseconds (0: only what is queued).
+  void Pump(DWORD ms);
+  // Runs the message loop until `done` holds or `timeoutMs` passed.
+  bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
+
+  // True while the main window's procedure is the player's own.
+  bool PlayerProcedureInstalled() const;
+
+  const std::vector<Event>& events() const { return events_; }
+  void ClearEvents() { events_.clear(); }
+  size_t Count(EventKind kind) const;
+  // Index of the first event of `kind` at or after `from`, optionally with
+  // the given value; npos when there is none.
+  static constexpr size_t npos = static_cast<size_t>(-1);
+  size_t Find(EventKind kind, size_t from = 0, std::optional<LONG_PTR> value = {}) const;
+  // Every event, one line each, for failure messages.
+  std::string Log() const;
+  // Called for every event as it is recorded.
+  void SetEventListener(std::function<void(const Event&)> listener) { listener_ = std::move(listener); }
+  // How many WM_USER messages with this id reached the player.
+  int UserMessageCount(LPARAM id) const;
+
+ private:
+  enum class Playback { kStopped, kHeld, kPlaying };
+
+  static LRESULT CALLBACK PlayerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  static wchar_t* __cdecl PlayerTagFunction(const wchar_t* tag, void* context);
+  static void __cdecl PlayerFreeFunction(wchar_t* value, void* context);
+
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleCommand(WPARAM wParam);
+  LRESULT HandleUserMessage(WPARAM wParam, LPARAM lParam);
+  void HandleTitleRequest(TitleFormatRequest& request);
+  void FormatPlayingTitle();
+  void ChangeEntry(int step);
+  void SendNestedIfTriggered(UINT message, WPARAM wParam, LPARAM lParam);
+  bool IsPosted(UINT message, LPARAM lParam) const;
+  void DispatchQueued();
+  wchar_t* TagValue(const wchar_t* tag, void* context);
+  void FreeValue(wchar_t* value, void* context);
+  void Record(Event event);
+  void Violation(std::wstring what);
+
+  HWND mainWindow_ = nullptr;
+  HMODULE module_ = nullptr;
+  PluginEntries latest_;
+
+  std::vector<std::optional<std::wstring>> playlist_;
+  int current_ = kNoIndex;
+  std::map<std::wstring, std::map<std::wstring, std::wstring>> tags_;
+  Playback playback_ = Playback::kStopped;
+  int heldPosition_ = 0;          // kHeld: the position; kPlaying: the position at playStart_
+  ULONGLONG playStart_ = 0;
+
+  std::wstring titleFormat_ = L"[%artist% - ]%title%";
+  LRESULT commandResult_ = 0;
+  bool pumpDuringStop_ = false;
+  std::optional<NestedSend> nested_;
+  bool refreshFirstSeen_ = false;
+  bool nestedActive_ = false;
+
+  const MSG* dispatching_ = nullptr;  // the queued message being dispatched now
+  bool formatting_ = false;                     // inside a title request
+  std::optional<std::wstring> formattingFile_;  // its file name, if it has one
+  std::set<wchar_t*> handedOut_;       // values of the player's tag function not yet freed
+  std::set<UINT_PTR> timerIds_;        // ids of every thread timer seen ticking
+
+  std::vector<Event> events_;
+  std::function<void(const Event&)> listener_;
+  std::map<LPARAM, int> userMessageCounts_;
+};
+
+}  // namespace host_simulator
