@@ -30,17 +30,20 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# 64-bit Wine, called directly: the generic launcher would start the 32-bit
-# loader through an emulator first when 32-bit Wine is installed.
+# The two Wine loaders, called directly: 64-bit Wine for the x86_64 build, the
+# 32-bit loader for the shipped i686 build, each with a prefix of its own.
 WINE64=/usr/lib/wine/wine64
+WINE32=/usr/lib/wine/wine
 WINESERVER=/usr/lib/wine/wineserver
 
-wine64_env() {
+wine_env() {  # wine_env <prefix> <win64|win32>
   export WINEPREFIX="$1"
-  export WINELOADER=$WINE64
+  export WINEARCH="$2"
+  if [ "$2" = win64 ]; then export WINELOADER=$WINE64; else export WINELOADER=$WINE32; fi
   export WINEDEBUG=-all
-  export WINEARCH=win64
-  export WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe="
+  # Only where i386 programs run under qemu-user (see enable-wine32.sh).
+  export QEMU_RESERVED_VA=0xffff0000
 }
 
 # Wine's background services inherit the output of the first Wine program and
@@ -49,13 +52,17 @@ wine64_env() {
 start_wine() {
   mkdir -p "$WINEPREFIX"
   "$WINESERVER" -p >/dev/null 2>&1 </dev/null
-  "$WINE64" wineboot -i >/dev/null 2>&1 </dev/null
+  "$WINELOADER" wineboot -i >/dev/null 2>&1 </dev/null
 }
 
 stop_wine() {
+  [ -n "${WINEPREFIX:-}" ] || return 0
   "$WINESERVER" -k >/dev/null 2>&1 || true
   "$WINESERVER" -w >/dev/null 2>&1 || true
 }
+
+# A Unix path as Wine's Z: drive sees it.
+wine_path() { printf 'Z:%s' "$(tr / '\\' <<<"$1")"; }
 
 # Runs a stage, timing it; the times are summarised at the end.
 STAGE_TIMES=()

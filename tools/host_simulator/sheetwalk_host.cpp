@@ -145,9 +145,13 @@ int Smoke(PlayerHost& host) {
   };
   // A playing entry with tags of the player's own, so that the title after
   // stop goes through whatever tag functions the plug-in put in the request.
-  if (host.EntryPath(host.currentIndex()) == nullptr) {
+  // An entry given with --play should carry a cue sheet: the smoke then also
+  // jumps inside it and asks for the cue track tags.
+  const bool withCueSheet = host.EntryPath(host.currentIndex()) != nullptr;
+  if (!withCueSheet) {
     host.SetPlaylist({L"C:\\music\\smoke.flac"}, 0);
     host.SetPosition(1000);
+    host.Pump(0);  // the refresh that next posted, before stop is checked
   }
   const std::wstring file = host.EntryPath(host.currentIndex());
   host.SetFileTags(file, {{L"artist", L"Smoke"}, {L"title", L"Test"}});
@@ -160,6 +164,22 @@ int Smoke(PlayerHost& host) {
   check(!host.PlayerProcedureInstalled(), L"the main window is hooked after init");
   check(host.PumpUntil([&] { return host.Count(EventKind::kTimerTick) > 0; }, 20000),
         L"a timer tick arrives");
+
+  if (withCueSheet) {
+    host.SetPosition(0);
+    const size_t before = host.events().size();
+    host.SendCommand(player_command::kNext);
+    const size_t seek = host.Find(EventKind::kSeek, before);
+    check(seek != PlayerHost::npos && host.events()[seek].value > 1000 &&
+              host.Find(EventKind::kCommand, before) == PlayerHost::npos,
+          L"next jumps to the next cue track inside the file");
+    // The player's own tag function knows no cue track tags.
+    const std::wstring numbers = host.FormatTitle(file.c_str(), L"%subnum%/%subnumtotal%");
+    check(numbers == L"2/" + numbers.substr(numbers.find(L'/') + 1) && numbers.size() > 2,
+          L"the cue track tags answer from the cue sheet: " + numbers);
+    host.SetPosition(1000);
+    host.Pump(0);  // the refresh that next posted, before stop is checked
+  }
 
   constexpr LRESULT kStopResult = 0x5EED;
   host.SetCommandResult(kStopResult);

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Builds the plug-in and plays a sample single-file album in the player host
+# simulator under Wine: Next and Previous jump between the cue tracks inside
+# the file, and every refreshed title shows the six cue track tags.
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+cd "$SHEETWALK_ROOT"
+
+ensure_packages cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64 wine wine64 \
+  flac wavpack python3 googletest dpkg-dev
+
+log "building the plug-in, the simulator and libFLAC.dll (x86_64, for 64-bit Wine)"
+scripts/build-libflac-dll.sh x86_64 build/win64/bin
+cmake --preset win64 >/dev/null
+cmake --build --preset win64 --target gen_Sheetwalk sheetwalk_host >/dev/null
+
+log "making the sample album with wavpack, flac and metaflac"
+album=build/demo
+tools/sample_album/make_sample_album.sh "$album" >/dev/null
+
+wine_env "$SHEETWALK_ROOT/build/win64/wineprefix" win64
+trap stop_wine EXIT
+start_wine
+
+# Four cue tracks at 0:00, 0:15, 0:30 and 0:45 in one WavPack file.
+format='[%subnum%/%subnumtotal%. ][%subartist% - ]%subtitle%  ·  %submainartist% — %submaintitle%'
+script='init,play:12000,wait:4000,next,wait:1500,prev,wait:500,prev,wait:800,next,next,wait:800,next,stop,wait:300,quit'
+log "playing Z:$SHEETWALK_ROOT/$album/Seasons.wv"
+"$WINE64" build/win64/bin/sheetwalk_host.exe \
+  --play "$(wine_path "$SHEETWALK_ROOT/$album/Seasons.wv")" \
+  --format "$format" --script "$script"
