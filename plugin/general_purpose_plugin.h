@@ -3,6 +3,8 @@
 // the one plug-in object.
 #pragma once
 
+#include <string>
+
 #include "plugin/host_records.h"
 
 template <class TPlugin>
@@ -36,8 +38,15 @@ class CGeneralPurposePluginBase {
   CGeneralPurposePluginBase(const CGeneralPurposePluginBase&) = delete;
   CGeneralPurposePluginBase& operator=(const CGeneralPurposePluginBase&) = delete;
 
-  // Fills descriptionText from the module's version resource.
-  void BuildDescription() { descriptionText[0] = '\0'; }
+  // Fills descriptionText from the module's version resource: maker, product
+  // name and short version, e.g. "Quillmoor Sheetwalk v0.8". Without a module
+  // handle or a complete resource the description is empty. Defined in
+  // plugin_description.cpp, which instantiates it for the plug-in class.
+  void BuildDescription();
+  // Writes that description into `text`; leaves `text` untouched when there
+  // is no module handle, no version resource, or the resource lacks its
+  // translation or one of the three strings it is made of.
+  void ReadVersionDescription(std::u16string& text) const;
 
  private:
   static int __cdecl InitEntry() {

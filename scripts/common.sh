@@ -51,7 +51,7 @@ wine_env() {  # wine_env <prefix> <win64|win32>
 # reading a test's output through a pipe never waits for them.
 start_wine() {
   mkdir -p "$WINEPREFIX"
-  "$WINESERVER" -p >/dev/null 2>&1 </dev/null
+  "$WINESERVER" -p >/dev/null 2>&1 </dev/null || true  # already running for this prefix
   "$WINELOADER" wineboot -i >/dev/null 2>&1 </dev/null
 }
 

@@ -62,10 +62,23 @@ win32_tests() {
   return $rc
 }
 
+# The release zip and installer, checked from outside; the installer itself
+# is run under 64-bit Wine (a 64-bit build of the same script and files).
+release_check() {
+  cmake --build --preset win32 --target release -j "$JOBS"
+  wine_env "$SHEETWALK_ROOT/build/win64/wineprefix" win64
+  start_wine
+  local rc=0
+  packaging/check-release.sh build/win32 || rc=$?
+  stop_wine
+  return $rc
+}
+
 trap 'stop_wine; print_stage_times' EXIT
 stage "set-up" setup
 stage "native unit tests" build_and_test native
 stage "sanitizers and fuzz corpora" build_and_test sanitize
 stage "64-bit Wine integration" win64_tests
 stage "32-bit Wine (shipped DLL)" win32_tests
+stage "release zip and installer" release_check
 log "all tests passed"
