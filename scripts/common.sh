@@ -10,7 +10,7 @@ SHEETWALK_PACKAGES=(
   wine wine64
   flac libflac-dev wavpack python3 python3-mutagen
   libtag1-dev libcue-dev pkg-config
-  nsis zip unzip dpkg-dev valgrind
+  nsis zip unzip dpkg-dev valgrind locales
 )
 
 log() { printf '==> %s\n' "$*" >&2; }

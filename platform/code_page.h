@@ -1,0 +1,28 @@
+// Conversions between 8-bit text and UTF-16, as the player's system does them.
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+
+enum class CodePage {
+  kAnsi,  // the system's ANSI code page
+  kUtf8,
+};
+
+// Decodes `count` bytes (count > 0; NUL bytes are converted like any other)
+// into `wide`, which has room for `capacity` units. With a capacity of 0 only
+// the number of units needed is returned. Malformed input is not rejected:
+// each malformed UTF-8 sequence becomes U+FFFD. Returns the number of units
+// written (or needed), 0 on failure, including too little room.
+int32_t MultiByteToWide(CodePage codePage, const char* bytes, int32_t count,
+                        char16_t* wide, int32_t capacity);
+
+// Encodes `count` UTF-16 units (count > 0) into `bytes`, room `capacity`,
+// capacity 0 asking for the size. In the ANSI code page a character that the
+// code page lacks becomes the code page's default character. Returns the
+// number of bytes written (or needed), 0 on failure, including too little room.
+int32_t WideToMultiByte(CodePage codePage, const char16_t* wide, int32_t count,
+                        char* bytes, int32_t capacity);
+
+}  // namespace platform

@@ -1,0 +1,52 @@
+// Files by wide path: the plug-in opens, reads and closes a file within one call.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+enum class FileAccess {
+  kSequential,    // no hint: the whole file is read front to back
+  kRandomAccess,  // a tag at the end is reached by seeking
+};
+
+// An open file, read-only and shared for reading and writing with others,
+// closed by the destructor. Every operation on a file that did not open fails.
+class File {
+ public:
+  File() = default;
+  ~File();
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  // Opens an existing file; false when the path is null or the file cannot
+  // be opened. A file that is already open is closed first.
+  bool Open(const char16_t* path, FileAccess access);
+  bool IsOpen() const;
+
+  // The size in bytes, 64 bits wide: tags at the end of files of 4 GiB and
+  // more are read too.
+  bool GetSize(uint64_t& size);
+
+  // Moves the read position to an offset from the start of the file.
+  bool Seek(uint64_t offset);
+
+  // One read at the current position; `bytesRead` may come back smaller than
+  // `count` at the end of the file. False only when the read itself failed.
+  bool Read(void* buffer, uint32_t count, uint32_t& bytesRead);
+
+ private:
+#if defined(_WIN32)
+  void* handle_ = nullptr;  // INVALID_HANDLE_VALUE is kept as null
+#else
+  int descriptor_ = -1;
+  uint64_t position_ = 0;
+#endif
+};
+
+// The short (8.3) form of an existing file's path, where the file system has
+// one; false where it has none or the path cannot be shortened.
+bool GetShortPath(const char16_t* path, std::u16string& shortPath);
+
+}  // namespace platform

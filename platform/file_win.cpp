@@ -1,0 +1,95 @@
+#include "platform/file.h"
+
+#include <windows.h>
+
+namespace platform {
+namespace {
+
+// char16_t and wchar_t are both UTF-16 code units on Windows; the path is
+// viewed in place rather than copied. The build turns off strict aliasing, so
+// reading char16_t storage through wchar_t is well defined here.
+const wchar_t* AsWide(const char16_t* text) {
+  return reinterpret_cast<const wchar_t*>(text);
+}
+
+}  // namespace
+
+File::~File() {
+  if (handle_ != nullptr) {
+    CloseHandle(handle_);
+  }
+}
+
+bool File::Open(const char16_t* path, FileAccess access) {
+  if (handle_ != nullptr) {
+    CloseHandle(handle_);
+    handle_ = nullptr;
+  }
+  if (path == nullptr) {
+    return false;
+  }
+  const DWORD flags = access == FileAccess::kRandomAccess ? FILE_FLAG_RANDOM_ACCESS : 0;
+  HANDLE handle = CreateFileW(AsWide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, flags, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return false;
+  }
+  handle_ = handle;
+  return true;
+}
+
+bool File::IsOpen() const { return handle_ != nullptr; }
+
+bool File::GetSize(uint64_t& size) {
+  LARGE_INTEGER value;
+  if (handle_ == nullptr || !GetFileSizeEx(handle_, &value) || value.QuadPart < 0) {
+    return false;
+  }
+  size = static_cast<uint64_t>(value.QuadPart);
+  return true;
+}
+
+bool File::Seek(uint64_t offset) {
+  if (handle_ == nullptr || offset > static_cast<uint64_t>(INT64_MAX)) {
+    return false;
+  }
+  LARGE_INTEGER distance;
+  distance.QuadPart = static_cast<LONGLONG>(offset);
+  return SetFilePointerEx(handle_, distance, nullptr, FILE_BEGIN) != 0;
+}
+
+bool File::Read(void* buffer, uint32_t count, uint32_t& bytesRead) {
+  bytesRead = 0;
+  if (handle_ == nullptr) {
+    return false;
+  }
+  DWORD done = 0;
+  if (!ReadFile(handle_, buffer, count, &done, nullptr)) {
+    return false;
+  }
+  bytesRead = done;
+  return true;
+}
+
+bool GetShortPath(const char16_t* path, std::u16string& shortPath) {
+  if (path == nullptr || *path == u'\0') {
+    return false;
+  }
+  // The first call asks for the room, terminator included; the second fills
+  // it and returns the length without the terminator.
+  const DWORD needed = GetShortPathNameW(AsWide(path), nullptr, 0);
+  if (needed == 0) {
+    return false;
+  }
+  std::u16string result(needed, u'\0');
+  const DWORD written =
+      GetShortPathNameW(AsWide(path), reinterpret_cast<wchar_t*>(result.data()), needed);
+  if (written == 0 || written >= needed) {
+    return false;
+  }
+  result.resize(written);
+  shortPath = std::move(result);
+  return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,227 @@
+#include "tags/flac_tag_parser.h"
+
+#include <algorithm>
+#include <string>
+
+#include "platform/code_page.h"
+#include "platform/file.h"
+#include "platform/library.h"
+#include "tags/flac_metadata.h"
+#include "tags/text_conversion.h"
+
+namespace {
+
+enum class BindingState { kNotTried, kBound, kUnavailable };
+
+// The process-wide libFLAC binding. The first Parse decides it once, from the
+// player's user-interface thread; a failed load is never retried and a loaded
+// library is never released.
+struct FLACBinding {
+  BindingState state = BindingState::kNotTried;
+  flac::GetTagsFunction getTags = nullptr;
+  flac::ObjectDeleteFunction objectDelete = nullptr;
+  FLACFileNameEncoding fileNames = FLACFileNameEncoding::kUtf8ThenAnsi;
+};
+
+FLACBinding binding;
+
+const FLACBinding& BindFLAC() {
+  if (binding.state != BindingState::kNotTried) {
+    return binding;
+  }
+  binding.state = BindingState::kUnavailable;
+  void* library = platform::LoadLibraryByName(u"libFLAC.dll");
+  if (library == nullptr) {
+    return binding;
+  }
+  auto getTags = reinterpret_cast<flac::GetTagsFunction>(
+      platform::FindSymbol(library, "FLAC__metadata_get_tags"));
+  auto objectDelete = reinterpret_cast<flac::ObjectDeleteFunction>(
+      platform::FindSymbol(library, "FLAC__metadata_object_delete"));
+  if (getTags == nullptr || objectDelete == nullptr) {
+    return binding;
+  }
+  // FLAC__VERSION_STRING is a data export: the address of a pointer to text.
+  const auto* version =
+      static_cast<const char* const*>(platform::FindSymbol(library, "FLAC__VERSION_STRING"));
+  binding.fileNames = GetFLACFileNameEncoding(version != nullptr ? *version : nullptr);
+  binding.getTags = getTags;
+  binding.objectDelete = objectDelete;
+  binding.state = BindingState::kBound;
+  return binding;
+}
+
+// libFLAC leaves the tag object to its caller.
+class TagObject {
+ public:
+  explicit TagObject(flac::ObjectDeleteFunction objectDelete) : objectDelete_(objectDelete) {}
+  ~TagObject() {
+    if (object != nullptr) {
+      objectDelete_(object);
+    }
+  }
+  TagObject(const TagObject&) = delete;
+  TagObject& operator=(const TagObject&) = delete;
+
+  flac::StreamMetadata* object = nullptr;
+
+ private:
+  flac::ObjectDeleteFunction objectDelete_;
+};
+
+std::string ToUtf8FileName(const char16_t* path) {
+  const size_t length = std::char_traits<char16_t>::length(path);
+  if (length == 0 || length > static_cast<size_t>(INT32_MAX)) {
+    return {};
+  }
+  const auto count = static_cast<int32_t>(length);
+  const int32_t needed = platform::WideToMultiByte(platform::CodePage::kUtf8, path, count, nullptr, 0);
+  if (needed <= 0) {
+    return {};
+  }
+  std::string name(static_cast<size_t>(needed), '\0');
+  if (platform::WideToMultiByte(platform::CodePage::kUtf8, path, count, name.data(), needed) != needed) {
+    return {};
+  }
+  return name;
+}
+
+bool SurvivesAnsi(const std::u16string& path, const std::string& name) {
+  return !name.empty() && ToWideString(name.c_str(), -1, false) == path;
+}
+
+bool GetTags(const FLACBinding& flac, const char16_t* path, TagObject& tags) {
+  std::string name;
+  switch (flac.fileNames) {
+    case FLACFileNameEncoding::kUtf8:
+      name = ToUtf8FileName(path);
+      return !name.empty() && flac.getTags(name.c_str(), &tags.object) != 0;
+    case FLACFileNameEncoding::kAnsi:
+      return GetFLACAnsiFileName(path, name) && flac.getTags(name.c_str(), &tags.object) != 0;
+    case FLACFileNameEncoding::kUtf8ThenAnsi: {
+      const std::string utf8Name = ToUtf8FileName(path);
+      if (!utf8Name.empty() && flac.getTags(utf8Name.c_str(), &tags.object) != 0) {
+        return true;
+      }
+      return GetFLACAnsiFileName(path, name) && name != utf8Name &&
+             flac.getTags(name.c_str(), &tags.object) != 0;
+    }
+  }
+  return false;
+}
+
+// Reads a run of at most four decimal digits; false if there is none.
+bool ReadVersionNumber(const char*& text, int& number) {
+  number = 0;
+  int digits = 0;
+  while (*text >= '0' && *text <= '9') {
+    if (++digits > 4) {
+      return false;
+    }
+    number = number * 10 + (*text - '0');
+    ++text;
+  }
+  return digits > 0;
+}
+
+}  // namespace
+
+FLACFileNameEncoding GetFLACFileNameEncoding(const char* versionText) {
+  if (versionText == nullptr) {
+    return FLACFileNameEncoding::kUtf8ThenAnsi;
+  }
+  const char* text = versionText;
+  int major = 0;
+  int minor = 0;
+  int patch = 0;
+  if (!ReadVersionNumber(text, major) || *text++ != '.' || !ReadVersionNumber(text, minor)) {
+    return FLACFileNameEncoding::kUtf8ThenAnsi;
+  }
+  if (*text == '.') {
+    ++text;
+    if (!ReadVersionNumber(text, patch)) {
+      return FLACFileNameEncoding::kUtf8ThenAnsi;
+    }
+  }
+  if (major == 0) {
+    return FLACFileNameEncoding::kUtf8ThenAnsi;
+  }
+  if (major > 1 || minor >= 4) {
+    return FLACFileNameEncoding::kUtf8;
+  }
+  if (minor <= 2) {
+    return FLACFileNameEncoding::kAnsi;
+  }
+  if (patch <= 1) {
+    return FLACFileNameEncoding::kUtf8;
+  }
+  if (patch <= 4) {
+    return FLACFileNameEncoding::kAnsi;
+  }
+  return FLACFileNameEncoding::kUtf8ThenAnsi;
+}
+
+bool GetFLACAnsiFileName(const char16_t* path, std::string& name) {
+  name.clear();
+  if (path == nullptr || *path == u'\0') {
+    return false;
+  }
+  // A name with the default character in it would name no file, or the
+  // wrong one: best-fit conversion may turn a letter into another file's.
+  std::string ansi = ToAnsiString(path, -1);
+  if (SurvivesAnsi(path, ansi)) {
+    name = std::move(ansi);
+    return true;
+  }
+  std::u16string shortPath;
+  if (platform::GetShortPath(path, shortPath)) {
+    ansi = ToAnsiString(shortPath);
+    if (SurvivesAnsi(shortPath, ansi)) {
+      name = std::move(ansi);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool AddFLACComment(const unsigned char* bytes, uint32_t length, TagItems& items) {
+  if (bytes == nullptr || length > static_cast<uint32_t>(INT32_MAX)) {
+    return false;
+  }
+  const std::u16string text =
+      ToWideString(reinterpret_cast<const char*>(bytes), static_cast<int32_t>(length), true);
+  if (text.empty()) {
+    return false;
+  }
+  // Text after a NUL character is not part of the comment.
+  const size_t end = std::min(text.find(u'\0'), text.size());
+  const size_t equals = text.find(u'=');
+  if (equals >= end) {
+    return false;
+  }
+  std::u16string key = text.substr(0, equals);
+  UpperCaseTagKey(key);
+  items.insert_or_assign(std::move(key), text.substr(equals + 1, end - equals - 1));
+  return true;
+}
+
+bool CFLACTagParser::Parse(const char16_t* path) {
+  const FLACBinding& flac = BindFLAC();
+  if (flac.state != BindingState::kBound || path == nullptr || *path == u'\0') {
+    return false;
+  }
+  TagObject tags(flac.objectDelete);
+  if (!GetTags(flac, path, tags)) {
+    return false;
+  }
+  const flac::StreamMetadata* block = tags.object;
+  if (block == nullptr || block->type != flac::kVorbisCommentType ||
+      block->data.vorbisComment.commentCount == 0 || block->data.vorbisComment.comments == nullptr) {
+    return true;
+  }
+  const flac::VorbisComment& comments = block->data.vorbisComment;
+  for (uint32_t i = 0; i < comments.commentCount; ++i) {
+    AddFLACComment(comments.comments[i].entry, comments.comments[i].length, items);
+  }
+  return true;
+}

@@ -1,0 +1,131 @@
+#include "tags/side_cue_file.h"
+
+#include <cstdint>
+#include <new>
+#include <vector>
+
+#include "platform/file.h"
+#include "tags/text_conversion.h"
+
+namespace {
+
+// Strict UTF-8: no overlong forms, surrogates or code points above U+10FFFF.
+bool IsValidUtf8(const unsigned char* bytes, size_t size) {
+  size_t i = 0;
+  while (i < size) {
+    const unsigned char lead = bytes[i];
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t trail;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      trail = 1;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      trail = 2;
+      if (lead == 0xE0) low = 0xA0;
+      if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      trail = 3;
+      if (lead == 0xF0) low = 0x90;
+      if (lead == 0xF4) high = 0x8F;
+    } else {
+      return false;
+    }
+    if (trail > size - i - 1) {
+      return false;
+    }
+    for (size_t k = 1; k <= trail; ++k) {
+      if (bytes[i + k] < low || bytes[i + k] > high) {
+        return false;
+      }
+      low = 0x80;
+      high = 0xBF;
+    }
+    i += trail + 1;
+  }
+  return true;
+}
+
+// The units after the byte order mark; a last odd byte is no unit and is dropped.
+std::u16string DecodeUtf16(const unsigned char* bytes, size_t size, bool bigEndian) {
+  std::u16string text;
+  text.reserve(size / 2);
+  for (size_t i = 0; i + 1 < size; i += 2) {
+    const unsigned first = bytes[i];
+    const unsigned second = bytes[i + 1];
+    text.push_back(static_cast<char16_t>(bigEndian ? first << 8 | second : second << 8 | first));
+  }
+  return text;
+}
+
+}  // namespace
+
+bool GetSideCuePath(const char16_t* audioPath, std::u16string& cuePath) {
+  if (audioPath == nullptr || *audioPath == u'\0') {
+    return false;
+  }
+  const std::u16string_view path(audioPath);
+  const size_t dot = path.rfind(u'.');
+  if (dot == std::u16string_view::npos) {
+    return false;
+  }
+  cuePath.assign(path.substr(0, dot + 1));
+  cuePath += u"cue";
+  return true;
+}
+
+std::u16string DecodeSideCueText(const char* bytes, size_t size) {
+  const auto* data = reinterpret_cast<const unsigned char*>(bytes);
+  if (bytes == nullptr || size == 0 || size > static_cast<size_t>(INT32_MAX)) {
+    return {};
+  }
+  if (size >= 2 && data[0] == 0xFF && data[1] == 0xFE) {
+    return DecodeUtf16(data + 2, size - 2, false);
+  }
+  if (size >= 2 && data[0] == 0xFE && data[1] == 0xFF) {
+    return DecodeUtf16(data + 2, size - 2, true);
+  }
+  // With the byte order mark left in, the first line would begin with U+FEFF
+  // and its command would not be recognised.
+  if (size >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) {
+    return ToWideString(bytes + 3, static_cast<int32_t>(size - 3), true);
+  }
+  // Cue files from older rippers are written in the ANSI code page; as UTF-8
+  // every accented letter of theirs would turn into U+FFFD.
+  const bool utf8 = IsValidUtf8(data, size);
+  return ToWideString(bytes, static_cast<int32_t>(size), utf8);
+}
+
+bool ReadSideCueText(const char16_t* audioPath, std::u16string& text) {
+  std::u16string cuePath;
+  if (!GetSideCuePath(audioPath, cuePath)) {
+    return false;
+  }
+  platform::File file;
+  uint64_t size = 0;
+  if (!file.Open(cuePath.c_str(), platform::FileAccess::kSequential) || !file.GetSize(size)) {
+    return false;
+  }
+  // The text is converted in one piece with a signed 32-bit count.
+  if (size > static_cast<uint64_t>(INT32_MAX)) {
+    return false;
+  }
+  if (size == 0) {
+    text.clear();
+    return true;
+  }
+  try {
+    std::vector<char> buffer(static_cast<size_t>(size));
+    uint32_t bytesRead = 0;
+    if (!file.Read(buffer.data(), static_cast<uint32_t>(size), bytesRead) || bytesRead != size) {
+      return false;
+    }
+    text = DecodeSideCueText(buffer.data(), buffer.size());
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,20 @@
+// The cue file beside an audio file: the same path up to its last dot, then
+// "cue". The plug-in's cache inserts and parses what is read here.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// The cue path for an audio path; false for a null or empty path or a path
+// with no dot anywhere (a dot in a folder name counts).
+bool GetSideCuePath(const char16_t* audioPath, std::u16string& cuePath);
+
+// Decodes the bytes of a cue file: UTF-16 after a byte order mark FF FE or
+// FE FF; UTF-8 after a UTF-8 byte order mark, which is dropped; otherwise
+// UTF-8 when the bytes are valid UTF-8 and the ANSI code page when not.
+std::u16string DecodeSideCueText(const char* bytes, size_t size);
+
+// Reads the cue file beside `audioPath` whole and decodes it. False, with
+// `text` untouched, when there is no cue path, the file cannot be opened or
+// its size taken, it is too large to hold, or it is read short.
+bool ReadSideCueText(const char16_t* audioPath, std::u16string& text);
