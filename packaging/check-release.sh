@@ -7,7 +7,7 @@
 #
 # The version comes from the build's CMake cache, shortened as users see it.
 # The installer is run only when WINEPREFIX names a booted 64-bit Wine prefix
-# (scripts/common.sh: wine64_env and start_wine); it runs a 64-bit build of
+# (scripts/common.sh: wine_env and start_wine); it runs a 64-bit build of
 # the same installer script, made from the zip's files, since the shipped
 # 32-bit one would need the much slower 32-bit Wine. Exits non-zero on the
 # first failed check.

@@ -97,7 +97,9 @@ TEST_F(NavigationTest, PreviousAndNextJumpInsideTheFileOrLeaveTheCommandToThePla
     const size_t refresh = host.Find(EventKind::kRefreshFirst);
     ASSERT_NE(refresh, PlayerHost::npos) << host.Log();
     EXPECT_NE(host.Find(EventKind::kRefreshSecond, refresh), PlayerHost::npos);
-    if (!c.jump) EXPECT_LT(host.Find(EventKind::kCommandResult), refresh);
+    if (!c.jump) {
+      EXPECT_LT(host.Find(EventKind::kCommandResult), refresh);
+    }
   }
 }
 
