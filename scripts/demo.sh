@@ -24,8 +24,8 @@ start_wine
 
 # Four cue tracks at 0:00, 0:15, 0:30 and 0:45 in one WavPack file.
 format='[%subnum%/%subnumtotal%. ][%subartist% - ]%subtitle%  ·  %submainartist% — %submaintitle%'
-script='init,play:12000,wait:4000,next,wait:1500,prev,wait:500,prev,wait:800,next,next,wait:800,next,stop,wait:300,quit'
+script='init,play:12000,wait:4000,next,wait:1500,prev,wait:500,prev,wait:800,next,next,wait:800,next,wait:300,stop,wait:300,quit'
 log "playing Z:$SHEETWALK_ROOT/$album/Seasons.wv"
 "$WINE64" build/win64/bin/sheetwalk_host.exe \
   --play "$(wine_path "$SHEETWALK_ROOT/$album/Seasons.wv")" \
-  --format "$format" --script "$script"
+  --format "$format" --script "$script" --brief

@@ -3,7 +3,7 @@
 // the player sees, one per line.
 //
 //   sheetwalk_host [--plugin <dll>] [--play <file> [--tag <name>=<value>]...]...
-//                  [--format <title format>] [--script <step>,<step>,...] [--smoke]
+//                  [--format <title format>] [--script <step>,<step>,...] [--brief] [--smoke]
 //
 // Without --plugin, gen_Sheetwalk.dll beside this program is loaded. The
 // first --play entry is current and plays from 0:00 in real time. Steps:
@@ -14,7 +14,8 @@
 //   title                                format the playing title now
 //   tick                                 run the message loop until a timer tick
 //   wait:<ms>                            run the message loop for a while
-// --smoke runs a fixed check of the plug-in shell and exits 0 only when it
+// --brief prints only the commands that reach the player, the seeks and the
+// titles. --smoke runs a fixed check of the plug-in shell and exits 0 only when it
 // passes.
 #include "tools/host_simulator/player_host.h"
 
@@ -220,11 +221,14 @@ int main() {
   std::vector<std::optional<std::wstring>> playlist;
   std::vector<std::pair<std::wstring, std::map<std::wstring, std::wstring>>> tags;
   bool smoke = false;
+  bool brief = false;
   for (int i = 1; i < argc; ++i) {
     const std::wstring option = argv[i];
     const bool hasValue = i + 1 < argc;
     if (option == L"--smoke") {
       smoke = true;
+    } else if (option == L"--brief") {
+      brief = true;
     } else if (option == L"--plugin" && hasValue) {
       plugin = argv[++i];
     } else if (option == L"--play" && hasValue) {
@@ -240,14 +244,19 @@ int main() {
       script = argv[++i];
     } else {
       Print(L"usage: sheetwalk_host [--plugin <dll>] [--play <file> [--tag <name>=<value>]...]... "
-            L"[--format <title format>] [--script <steps>] [--smoke]");
+            L"[--format <title format>] [--script <steps>] [--brief] [--smoke]");
       return 2;
     }
   }
   LocalFree(argv);
 
   PlayerHost host;
-  host.SetEventListener([](const Event& event) { Print(L"  " + Widen(host_simulator::Describe(event))); });
+  host.SetEventListener([brief](const Event& event) {
+    // Brief: what a user sees of the plug-in, the jumps and the titles.
+    const bool shown = !brief || event.kind == EventKind::kSeek || event.kind == EventKind::kTitle ||
+                       event.kind == EventKind::kCommand || event.kind == EventKind::kViolation;
+    if (shown) Print(L"  " + Widen(host_simulator::Describe(event)));
+  });
   host.SetTitleFormat(format);
   for (auto& [path, fileTags] : tags) host.SetFileTags(path, fileTags);
   host.SetPlaylist(playlist, playlist.empty() ? PlayerHost::kNoIndex : 0);
