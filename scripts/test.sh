@@ -10,6 +10,18 @@ JOBS=${JOBS:-$(nproc)}
 
 WINE32_MODE=""
 
+# The native unit tests once more under memcheck: any error, or any definite
+# leak, fails. Programs the tests start (flac, metaflac, ...) run as they are.
+memcheck() {
+  local test rc=0
+  for test in build/native/tests/unit/*_unittest; do
+    valgrind -q --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite \
+      --suppressions=scripts/valgrind-gtest.supp "$test" >"$test.memcheck.log" 2>&1 \
+      || { rc=1; log "memcheck failed: $test"; cat "$test.memcheck.log" >&2; }
+  done
+  return $rc
+}
+
 setup() {
   ensure_packages "${SHEETWALK_PACKAGES[@]}"
   local report
@@ -77,6 +89,7 @@ release_check() {
 trap 'stop_wine; print_stage_times' EXIT
 stage "set-up" setup
 stage "native unit tests" build_and_test native
+stage "valgrind memcheck" memcheck
 stage "sanitizers and fuzz corpora" build_and_test sanitize
 stage "64-bit Wine integration" win64_tests
 stage "32-bit Wine (shipped DLL)" win32_tests

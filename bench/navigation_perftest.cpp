@@ -1,0 +1,344 @@
+// What the plug-in's timer tick costs, and what a cached sheet keeps.
+//
+// The tick (every 200 ms while the plug-in is loaded) asks the player for the
+// playing file and the position, which costs what the player's messages cost
+// and is not measured here; the rest is the plug-in's own work, measured:
+//   BM_TimerTick_CachedSheet  the cache hit on the playing file's path, the
+//                             track under the position + 1 s, and the
+//                             comparison with the last track seen; with the
+//                             99-track sheet among 1 or 1,000 cached albums
+//   BM_TimerTick_NoCueSheet   the whole search for a file that has no cue sheet
+//                             anywhere, which every tick repeats: the APEv2
+//                             reader, libFLAC (dlopen'ed as the plug-in loads
+//                             libFLAC.dll) and the attempt to open the .cue;
+//                             on several kinds of audio file, since the cost
+//                             depends on what the file holds
+//   BM_TickPart_*             the three parts of the cached tick on their own
+//   BM_BytesHeldPerCachedSheet  the heap that one looked-up sheet keeps in
+//                             the cache, against its UTF-16 text
+// The audio files come from wavpack and flac at start-up.
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <new>
+#include <string>
+
+#include "bench/realistic_cue_sheets.h"
+#include "navigation/cue_sheet_cache.h"
+#include "tags/text_conversion.h"
+
+// Counts every allocation of the program and the bytes that live blocks
+// were asked for: each block carries its size in 16 bytes in front of it
+// (which keeps malloc's alignment). Out of line: inlined, g++ takes the free
+// for a mismatch with the new.
+namespace {
+std::atomic<long> allocations{0};
+std::atomic<long> liveBlocks{0};
+std::atomic<long> liveBytes{0};
+std::atomic<long> liveChunkBytes{0};  // as glibc's allocator would hold them
+constexpr std::size_t kSizeHeader = 16;
+
+// The chunk that 64-bit glibc takes for a request: 8 bytes of its own, in
+// steps of 16, at least 32.
+long ChunkSize(std::size_t size) {
+  const std::size_t chunk = (size + 8 + 15) & ~std::size_t{15};
+  return static_cast<long>(chunk < 32 ? 32 : chunk);
+}
+}  // namespace
+
+[[gnu::noinline]] void* operator new(std::size_t size) {
+  auto* block = static_cast<unsigned char*>(std::malloc(size + kSizeHeader));
+  if (block == nullptr) throw std::bad_alloc();
+  *reinterpret_cast<std::size_t*>(block) = size;
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  liveBlocks.fetch_add(1, std::memory_order_relaxed);
+  liveBytes.fetch_add(static_cast<long>(size), std::memory_order_relaxed);
+  liveChunkBytes.fetch_add(ChunkSize(size), std::memory_order_relaxed);
+  return block + kSizeHeader;
+}
+[[gnu::noinline]] void* operator new[](std::size_t size) { return ::operator new(size); }
+[[gnu::noinline]] void operator delete(void* p) noexcept {
+  if (p == nullptr) return;
+  auto* block = static_cast<unsigned char*>(p) - kSizeHeader;
+  liveBlocks.fetch_sub(1, std::memory_order_relaxed);
+  const std::size_t size = *reinterpret_cast<std::size_t*>(block);
+  liveBytes.fetch_sub(static_cast<long>(size), std::memory_order_relaxed);
+  liveChunkBytes.fetch_sub(ChunkSize(size), std::memory_order_relaxed);
+  std::free(block);
+}
+[[gnu::noinline]] void operator delete[](void* p) noexcept { ::operator delete(p); }
+[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept { ::operator delete(p); }
+[[gnu::noinline]] void operator delete[](void* p, std::size_t) noexcept { ::operator delete(p); }
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kLibrary = 999;  // other albums in the cache beside the 99-track one
+
+struct Files {
+  fs::path folder;
+  std::string album99;     // WavPack, APEv2 CUESHEET of 99 tracks
+  std::string album12;     // WavPack, APEv2 CUESHEET of 12 tracks
+  std::string noCueWav;    // no tags, no .cue beside it: 1 s of silence
+  std::string noCueWavSilence60s;  // the same, 60 s of silence (10 MB)
+  std::string noCueWavNoise60s;    // the same, 60 s of noise (10 MB)
+  std::string noCueFlac;   // FLAC comments without CUESHEET
+  std::string noCueFlacCover;  // the same with 1 MB of cover art after the comments
+  std::string noCueWavPack;  // APEv2 tag without CUESHEET
+  bool ready = false;
+
+  std::string LibraryAlbum(int i) const {
+    char name[64];
+    std::snprintf(name, sizeof name, "Artist %04d - Album %04d (1999).wv", i, i);
+    return (folder / "library" / name).string();
+  }
+};
+
+bool Run(const std::string& command) { return std::system(command.c_str()) == 0; }
+
+const Files& TestFiles() {
+  static const Files files = [] {
+    Files made;
+    made.folder = fs::temp_directory_path() / "sheetwalk_navigation_perftest";
+    fs::remove_all(made.folder);
+    fs::create_directories(made.folder / "library");
+    std::string dir = made.folder.string();
+    dir.insert(dir.begin(), '\'');
+    dir += '\'';
+    std::ofstream(made.folder / "classical_99.cue", std::ios::binary) << bench_sheets::Classical99Tracks();
+    std::ofstream(made.folder / "jazz_12.cue", std::ios::binary) << bench_sheets::JazzAlbum12Tracks();
+    made.album99 = (made.folder / "library" / "Orchestre de la Suisse Romande - Etudes (1981).wv").string();
+    made.album12 = (made.folder / "jazz_12.wv").string();
+    made.noCueWav = (made.folder / "nocue.wav").string();
+    made.noCueWavSilence60s = (made.folder / "silence60.wav").string();
+    made.noCueWavNoise60s = (made.folder / "noise60.wav").string();
+    made.noCueFlac = (made.folder / "nocue.flac").string();
+    made.noCueFlacCover = (made.folder / "nocue_cover.flac").string();
+    made.noCueWavPack = (made.folder / "nocue.wv").string();
+    const bool ok =
+        Run("cd " + dir + " && /usr/bin/python3 -c 'import os, wave\n"
+            "for name, frames in ((\"nocue.wav\", bytes(4 * 44100)), (\"silence60.wav\", bytes(240 * 44100)),\n"
+            "                     (\"noise60.wav\", os.urandom(240 * 44100))):\n"
+            "    w = wave.open(name, \"wb\"); w.setnchannels(2); w.setsampwidth(2); w.setframerate(44100)\n"
+            "    w.writeframes(frames); w.close()'") &&
+        Run("cd " + dir + " && wavpack -q -y -w Cuesheet=@classical_99.cue nocue.wav -o '" + made.album99 + "'") &&
+        Run("cd " + dir + " && wavpack -q -y -w Cuesheet=@jazz_12.cue nocue.wav -o jazz_12.wv") &&
+        Run("cd " + dir + " && wavpack -q -y -w 'Title=No cue sheet' nocue.wav -o nocue.wv") &&
+        Run("cd " + dir + " && flac -s -f -T 'TITLE=No cue sheet' nocue.wav -o nocue.flac") &&
+        Run("cd " + dir + " && head -c 1048576 /dev/urandom > cover.jpg && cp nocue.flac nocue_cover.flac && "
+            "metaflac '--import-picture-from=3|image/jpeg|Cover|600x600x24|cover.jpg' nocue_cover.flac") &&
+        Run("cd " + dir + " && rm -f *.cue");
+    if (!ok) return made;
+    // The other albums: hard links, each a path of its own to the cache.
+    for (int i = 1; i <= kLibrary; ++i) {
+      std::error_code error;
+      fs::create_hard_link(made.album12, made.LibraryAlbum(i), error);
+      if (error) return made;
+    }
+    made.ready = true;
+    return made;
+  }();
+  return files;
+}
+
+std::u16string Wide(const std::string& utf8) {
+  return ToWideString(utf8.data(), static_cast<int32_t>(utf8.size()), true);
+}
+
+bool Ready(benchmark::State& state) {
+  if (!TestFiles().ready) state.SkipWithError("wavpack, flac or python3 failed to write the test files");
+  return TestFiles().ready;
+}
+
+// The cache with the 99-track album among `albums` albums in all.
+const CueSheet* LoadLibrary(benchmark::State& state, CueSheetCache& cache, int albums, std::u16string& path) {
+  if (!Ready(state)) return nullptr;
+  for (int i = 1; i < albums; ++i) {
+    if (cache.GetCueSheet(Wide(TestFiles().LibraryAlbum(i)).c_str()) == nullptr) {
+      state.SkipWithError("a library album has no cue sheet");
+      return nullptr;
+    }
+  }
+  path = Wide(TestFiles().album99);
+  const CueSheet* sheet = cache.GetCueSheet(path.c_str());
+  if (sheet == nullptr || sheet->tracks.size() != 99) {
+    state.SkipWithError("the 99-track album did not read");
+    return nullptr;
+  }
+  return sheet;
+}
+
+void CountAllocations(benchmark::State& state, long before) {
+  state.counters["allocations_per_tick"] =
+      benchmark::Counter(static_cast<double>(allocations.load() - before), benchmark::Counter::kAvgIterations);
+}
+
+void BM_TimerTick_CachedSheet(benchmark::State& state) {
+  CueSheetCache cache;
+  std::u16string path;
+  const CueSheet* sheet = LoadLibrary(state, cache, static_cast<int>(state.range(0)), path);
+  if (sheet == nullptr) return;
+  // The whole album, 200 ms a tick, and round again.
+  const int32_t length = sheet->tracks.rbegin()->first + 200000;
+  int32_t position = 0;
+  const CueTrack* lastTrack = nullptr;
+  long refreshes = 0;
+  const long before = allocations.load();
+  for (auto _ : state) {
+    const CueSheet* hit = cache.GetCueSheet(path.c_str());
+    int32_t start = 0;
+    const CueTrack* current = nullptr;
+    if (hit->FindTrackBefore(position, 1000, start, current) && !(lastTrack != nullptr && *lastTrack == *current)) {
+      lastTrack = current;
+      ++refreshes;
+    }
+    benchmark::DoNotOptimize(lastTrack);
+    position = position + 200 > length ? 0 : position + 200;
+  }
+  CountAllocations(state, before);
+  state.counters["cached_albums"] = static_cast<double>(cache.size());
+  benchmark::DoNotOptimize(refreshes);
+}
+BENCHMARK(BM_TimerTick_CachedSheet)->Arg(1)->Arg(kLibrary + 1);
+
+// The tick's three parts on their own, to see where its time goes.
+void BM_TickPart_CacheHit(benchmark::State& state) {
+  CueSheetCache cache;
+  std::u16string path;
+  if (LoadLibrary(state, cache, static_cast<int>(state.range(0)), path) == nullptr) return;
+  const long before = allocations.load();
+  for (auto _ : state) benchmark::DoNotOptimize(cache.GetCueSheet(path.c_str()));
+  CountAllocations(state, before);
+}
+BENCHMARK(BM_TickPart_CacheHit)->Arg(1)->Arg(kLibrary + 1);
+
+void BM_TickPart_FindTrackBefore(benchmark::State& state) {
+  CueSheetCache cache;
+  std::u16string path;
+  const CueSheet* sheet = LoadLibrary(state, cache, 1, path);
+  if (sheet == nullptr) return;
+  const int32_t length = sheet->tracks.rbegin()->first + 200000;
+  int32_t position = 0;
+  for (auto _ : state) {
+    int32_t start = 0;
+    const CueTrack* current = nullptr;
+    benchmark::DoNotOptimize(sheet->FindTrackBefore(position, 1000, start, current));
+    benchmark::DoNotOptimize(current);
+    position = position + 200 > length ? 0 : position + 200;
+  }
+}
+BENCHMARK(BM_TickPart_FindTrackBefore);
+
+// Between two refreshes the last track seen is the current one: the value
+// comparison then runs over every string of the track to the end.
+void BM_TickPart_SameTrackComparison(benchmark::State& state) {
+  CueSheetCache cache;
+  std::u16string path;
+  const CueSheet* sheet = LoadLibrary(state, cache, 1, path);
+  if (sheet == nullptr) return;
+  const CueTrack* track = &std::next(sheet->tracks.begin(), 50)->second;
+  const CueTrack* last = track;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(last);
+    benchmark::DoNotOptimize(*last == *track);
+  }
+}
+BENCHMARK(BM_TickPart_SameTrackComparison);
+
+
+void BM_TimerTick_NoCueSheet(benchmark::State& state, std::string Files::*file) {
+  if (!Ready(state)) return;
+  CueSheetCache cache;
+  const std::u16string path = Wide(TestFiles().*file);
+  if (cache.GetCueSheet(path.c_str()) != nullptr) {
+    state.SkipWithError("the file has a cue sheet");
+    return;
+  }
+  const long before = allocations.load();
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(cache.GetCueSheet(path.c_str()));
+  }
+  state.counters["allocations_per_tick"] =
+      benchmark::Counter(static_cast<double>(allocations.load() - before), benchmark::Counter::kAvgIterations);
+}
+// libFLAC is asked for the tags of every file. On a file that is not FLAC it
+// looks for the stream's signature or a frame sync code byte by byte, so its
+// cost depends on the audio: noise holds a sync-like pair within a few bytes,
+// digital silence none at all, and then the whole file is read.
+BENCHMARK_CAPTURE(BM_TimerTick_NoCueSheet, wav_1s_silence_without_tags, &Files::noCueWav);
+BENCHMARK_CAPTURE(BM_TimerTick_NoCueSheet, wav_60s_silence_without_tags, &Files::noCueWavSilence60s)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TimerTick_NoCueSheet, wav_60s_noise_without_tags, &Files::noCueWavNoise60s);
+BENCHMARK_CAPTURE(BM_TimerTick_NoCueSheet, flac_without_cuesheet, &Files::noCueFlac);
+// libFLAC reads every metadata block up to the audio, the pictures too.
+BENCHMARK_CAPTURE(BM_TimerTick_NoCueSheet, flac_1MB_cover_without_cuesheet, &Files::noCueFlacCover);
+BENCHMARK_CAPTURE(BM_TimerTick_NoCueSheet, wavpack_apev2_without_cuesheet, &Files::noCueWavPack);
+
+// Heap bytes of the strings of a sheet that live outside the string objects,
+// and the part of them beyond the text (capacity not used).
+struct StringHeap {
+  long bytes = 0;
+  long slack = 0;
+  void Add(const std::u16string& s) {
+    if (s.capacity() <= 7) return;  // held inside the string object
+    bytes += static_cast<long>((s.capacity() + 1) * sizeof(char16_t));
+    slack += static_cast<long>((s.capacity() - s.size()) * sizeof(char16_t));
+  }
+};
+
+// One lookup that inserts and parses a sheet: what stays allocated after it
+// is the sheet's cost for the rest of the plug-in's life. Counted are the
+// bytes asked for; with_malloc_overhead adds what glibc's allocator takes on
+// top on 64-bit (8 bytes a block, blocks rounded up to 16 bytes).
+void BM_BytesHeldPerCachedSheet(benchmark::State& state, std::string Files::*file, std::string (*sheetText)()) {
+  if (!Ready(state)) return;
+  const std::u16string path = Wide(TestFiles().*file);
+  const double textBytes = static_cast<double>(Wide(sheetText()).size() * sizeof(char16_t));
+  long held = 0;
+  long blocks = 0;
+  long withOverhead = 0;
+  StringHeap strings;
+  size_t tracks = 0;
+  for (auto _ : state) {
+    CueSheetCache cache;
+    const long bytesBefore = liveBytes.load();
+    const long blocksBefore = liveBlocks.load();
+    const long chunksBefore = liveChunkBytes.load();
+    const CueSheet* sheet = cache.GetCueSheet(path.c_str());
+    held = liveBytes.load() - bytesBefore;
+    blocks = liveBlocks.load() - blocksBefore;
+    withOverhead = liveChunkBytes.load() - chunksBefore;
+    if (sheet == nullptr) {
+      state.SkipWithError("no cue sheet");
+      return;
+    }
+    strings = {};
+    strings.Add(sheet->albumTitle);
+    strings.Add(sheet->albumPerformer);
+    for (const auto& [start, track] : sheet->tracks) {
+      strings.Add(track.title);
+      strings.Add(track.performer);
+    }
+    tracks = sheet->tracks.size();
+  }
+  state.counters["tracks"] = static_cast<double>(tracks);
+  state.counters["text_utf16_bytes"] = textBytes;
+  state.counters["held_bytes"] = static_cast<double>(held);
+  state.counters["held_blocks"] = static_cast<double>(blocks);
+  state.counters["with_malloc_overhead"] = static_cast<double>(withOverhead);
+  state.counters["held_per_text"] = static_cast<double>(held) / textBytes;
+  state.counters["string_heap_bytes"] = static_cast<double>(strings.bytes);
+  state.counters["string_slack_bytes"] = static_cast<double>(strings.slack);
+}
+BENCHMARK_CAPTURE(BM_BytesHeldPerCachedSheet, 12_tracks, &Files::album12, &bench_sheets::JazzAlbum12Tracks)
+    ->Iterations(1);
+BENCHMARK_CAPTURE(BM_BytesHeldPerCachedSheet, 99_tracks, &Files::album99, &bench_sheets::Classical99Tracks)
+    ->Iterations(1);
+
+}  // namespace
