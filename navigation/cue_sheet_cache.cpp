@@ -1,5 +1,7 @@
 #include "navigation/cue_sheet_cache.h"
 
+#include <new>
+
 #include "tags/ape_tag_parser.h"
 #include "tags/flac_tag_parser.h"
 #include "tags/side_cue_file.h"
@@ -25,7 +27,18 @@ const CueSheet* CueSheetCache::GetCueSheet(const char16_t* path) {
   if (path == nullptr) return nullptr;
   const std::u16string_view key(path);
   if (const auto found = sheets.find(key); found != sheets.end()) return &found->second;
+  // The lookup runs inside the player's window procedure and timer callback:
+  // no exception may unwind into the player. A cue text too large for the
+  // memory left makes this lookup a miss; an entry inserted before memory ran
+  // out stays, as after a parse that stopped early.
+  try {
+    return ReadCueSheet(path, key);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
 
+const CueSheet* CueSheetCache::ReadCueSheet(const char16_t* path, std::u16string_view key) {
   std::u16string text;
   if (ReadEmbeddedCueText(path, text)) {
     // An embedded sheet is kept and returned whatever its parse reports,

@@ -31,6 +31,7 @@ class CueSheetCache {
 
  private:
   CueSheet& Insert(std::u16string_view path);
+  const CueSheet* ReadCueSheet(const char16_t* path, std::u16string_view key);
 
   // Keys are the paths exactly as the player reports them, compared by code
   // unit. The transparent comparator lets a hit look up the caller's path

@@ -79,7 +79,9 @@ void CRUDARAPlugin::OnTimer(HWND, UINT, UINT_PTR timerEvent, DWORD) {
   int32_t singlePerformer = 0;
   if (!GetCurrentCueTrack(file, current, singlePerformer)) return;
   // By value: the same track of another file with equal fields posts nothing.
-  if (lastTrack != nullptr && *lastTrack == *current) return;
+  // The same track object, the usual case while a track plays, needs no
+  // string comparison.
+  if (lastTrack == current || (lastTrack != nullptr && *lastTrack == *current)) return;
   lastTrack = current;
   PostTitleRefresh();
 }

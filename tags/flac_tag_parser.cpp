@@ -1,6 +1,7 @@
 #include "tags/flac_tag_parser.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "platform/code_page.h"
@@ -124,6 +125,38 @@ bool ReadVersionNumber(const char*& text, int& number) {
   return digits > 0;
 }
 
+// Whether the file starts as a FLAC stream: "fLaC" at its start, or right
+// after an ID3v2 tag. libFLAC itself hunts through a file that is not FLAC
+// for a stream, and in digital silence it reads to the end: a whole WAV file
+// on every timer tick for a playing file without a cue sheet.
+bool StartsAsFLAC(const char16_t* path) {
+  platform::File file;
+  unsigned char head[10];
+  uint32_t bytesRead = 0;
+  if (!file.Open(path, platform::FileAccess::kRandomAccess) || !file.Read(head, sizeof head, bytesRead) ||
+      bytesRead < 4) {
+    return false;
+  }
+  if (std::memcmp(head, "fLaC", 4) == 0) {
+    return true;
+  }
+  if (bytesRead < sizeof head || std::memcmp(head, "ID3", 3) != 0) {
+    return false;
+  }
+  // The ID3v2 size is four 7-bit bytes, without the 10-byte header and the
+  // 10-byte footer that flag 0x10 announces.
+  uint64_t offset = 10;
+  for (int i = 6; i < 10; ++i) {
+    offset += static_cast<uint64_t>(head[i] & 0x7F) << (7 * (9 - i));
+  }
+  if (head[5] & 0x10) {
+    offset += 10;
+  }
+  unsigned char marker[4];
+  return file.Seek(offset) && file.Read(marker, sizeof marker, bytesRead) && bytesRead == sizeof marker &&
+         std::memcmp(marker, "fLaC", 4) == 0;
+}
+
 }  // namespace
 
 FLACFileNameEncoding GetFLACFileNameEncoding(const char* versionText) {
@@ -208,6 +241,9 @@ bool AddFLACComment(const unsigned char* bytes, uint32_t length, TagItems& items
 bool CFLACTagParser::Parse(const char16_t* path) {
   const FLACBinding& flac = BindFLAC();
   if (flac.state != BindingState::kBound || path == nullptr || *path == u'\0') {
+    return false;
+  }
+  if (!StartsAsFLAC(path)) {
     return false;
   }
   TagObject tags(flac.objectDelete);

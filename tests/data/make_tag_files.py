@@ -81,6 +81,14 @@ def flac_files(out, raw, cue):
 
     write(os.path.join(d, "notflac.flac"), b"RIFF" + bytes(range(256)) * 8)
 
+    # An ID3v2 tag (no tool puts one before FLAC willingly) in front of a
+    # FLAC stream: libFLAC skips it. And digital silence, in which libFLAC
+    # would hunt for a stream to the end of the file.
+    with open(album, "rb") as f:
+        stream = f.read()
+    write(os.path.join(d, "id3.flac"), b"ID3\x03\x00\x00\x00\x00\x00\x64" + bytes(100) + stream)
+    write(os.path.join(d, "silence.wav"), b"RIFF" + bytes(4 * 1024 * 1024))
+
 
 def wavpack_files(out, raw, cue):
     d = os.path.join(out, "wavpack")
