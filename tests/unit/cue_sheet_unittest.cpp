@@ -186,6 +186,11 @@ TEST(CueSheetQueryTest, EmptySheetFindsNothingAndHasSinglePerformer) {
 
 // The queries run on every timer tick and every title request.
 TEST(CueSheetQueryTest, QueriesAllocateNothing) {
+  // A memory checker puts its own operator new in place of the counting one.
+  const long probe = allocations.load();
+  delete new std::u16string(100, u'x');
+  if (allocations.load() == probe) GTEST_SKIP() << "operator new is not the counting one here";
+
   CueSheet sheet;
   sheet.albumPerformer = u"An album performer long enough to live on the heap";
   std::vector<int32_t> starts;

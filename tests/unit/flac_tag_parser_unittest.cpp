@@ -149,7 +149,9 @@ int RunInChild(const std::filesystem::path& folder) {
   std::vector<char*> envp;
   for (std::string& variable : variables) envp.push_back(variable.data());
   envp.push_back(nullptr);
-  std::string self = "/proc/self/exe";
+  // The program's own path, not /proc/self/exe: under a memory checker that
+  // link names the checker's loader.
+  std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
   std::vector<char*> argv = {self.data(), const_cast<char*>(filter.c_str()), nullptr};
   pid_t child = 0;
   if (posix_spawn(&child, self.c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0) {
