@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/integration/integration_support.h"
 #include "tools/host_simulator/player_host.h"
 
 using host_simulator::EventKind;
@@ -87,19 +88,9 @@ const BadInput kBadInputs[] = {
     {L"one_long_line.wav", Outcome::kPlayer},
 };
 
-std::wstring BesideExecutable(const wchar_t* name) {
-  wchar_t path[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder(path, length);
-  return folder.substr(0, folder.find_last_of(L'\\') + 1) + name;
-}
-
 // The bad inputs' folder as a Windows path (Wine's Z: drive is the root).
 std::wstring BadInput(const std::wstring& name) {
-  const char* folder = std::getenv("SHEETWALK_BAD_INPUTS");
-  std::wstring path = L"Z:";
-  for (const char* c = folder != nullptr ? folder : ""; *c != '\0'; ++c) path += *c == '/' ? L'\\' : wchar_t(*c);
-  return path + L"\\" + name;
+  return integration::FolderFile("SHEETWALK_BAD_INPUTS", name);
 }
 
 // The handles this process has open. GetProcessHandleCount where the system
@@ -139,7 +130,7 @@ class BadInputTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_NE(std::getenv("SHEETWALK_BAD_INPUTS"), nullptr) << "SHEETWALK_BAD_INPUTS names the bad inputs' folder";
-    ASSERT_TRUE(host.LoadPlugin(BesideExecutable(L"gen_Sheetwalk.dll")));
+    ASSERT_TRUE(host.LoadPlugin(integration::BesideExecutable(L"gen_Sheetwalk.dll")));
     ASSERT_NE(host.CallExport().descriptor, nullptr);
     ASSERT_EQ(host.Init(), 0);
   }

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "tests/integration/integration_support.h"
 #include "tools/host_simulator/player_host.h"
 
 using host_simulator::EventKind;
@@ -22,18 +23,8 @@ namespace {
 
 constexpr int kAlbums = 1000;
 
-std::wstring BesideExecutable(const wchar_t* name) {
-  wchar_t path[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder(path, length);
-  return folder.substr(0, folder.find_last_of(L'\\') + 1) + name;
-}
-
 std::wstring InputFile(const std::wstring& name) {
-  const char* folder = std::getenv("SHEETWALK_BAD_INPUTS");
-  std::wstring path = L"Z:";
-  for (const char* c = folder != nullptr ? folder : ""; *c != '\0'; ++c) path += *c == '/' ? L'\\' : wchar_t(*c);
-  return path + L"\\" + name;
+  return integration::FolderFile("SHEETWALK_BAD_INPUTS", name);
 }
 
 std::wstring Album(int n) {
@@ -81,7 +72,7 @@ double Growth(SIZE_T before, SIZE_T after) {
 TEST(MemoryGrowthTest, ThousandAlbumsLookedUp) {
   ASSERT_NE(std::getenv("SHEETWALK_BAD_INPUTS"), nullptr) << "SHEETWALK_BAD_INPUTS names the albums' folder";
   PlayerHost host;
-  ASSERT_TRUE(host.LoadPlugin(BesideExecutable(L"gen_Sheetwalk.dll")));
+  ASSERT_TRUE(host.LoadPlugin(integration::BesideExecutable(L"gen_Sheetwalk.dll")));
   ASSERT_NE(host.CallExport().descriptor, nullptr);
   ASSERT_EQ(host.Init(), 0);
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/integration/integration_support.h"
 #include "tools/host_simulator/player_host.h"
 
 using host_simulator::EventKind;
@@ -22,26 +23,16 @@ namespace {
 constexpr DWORD kTwoTicks = 450;  // ms: the plug-in's timer ticks every 200 ms
 const std::wstring kAllSix = L"%subnum%|%subnumtotal%|%subtitle%|%subartist%|%submaintitle%|%submainartist%";
 
-std::wstring BesideExecutable(const wchar_t* name) {
-  wchar_t path[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder(path, length);
-  return folder.substr(0, folder.find_last_of(L'\\') + 1) + name;
-}
-
 // The test files' folder as a Windows path (Wine's Z: drive is the root).
 std::wstring TestFile(const std::wstring& name) {
-  const char* folder = std::getenv("SHEETWALK_TEST_FILES");
-  std::wstring path = L"Z:";
-  for (const char* c = folder != nullptr ? folder : ""; *c != '\0'; ++c) path += *c == '/' ? L'\\' : wchar_t(*c);
-  return path + L"\\" + name;
+  return integration::FolderFile("SHEETWALK_TEST_FILES", name);
 }
 
 class NavigationTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_NE(std::getenv("SHEETWALK_TEST_FILES"), nullptr) << "SHEETWALK_TEST_FILES names the test files' folder";
-    ASSERT_TRUE(host.LoadPlugin(BesideExecutable(L"gen_Sheetwalk.dll")));
+    ASSERT_TRUE(host.LoadPlugin(integration::BesideExecutable(L"gen_Sheetwalk.dll")));
     ASSERT_NE(host.CallExport().descriptor, nullptr);
     ASSERT_EQ(host.Init(), 0);
   }
