@@ -29,7 +29,7 @@ extern "C" {
 namespace {
 
 std::u16string Wide(const std::string& utf8) {
-  return ToWideString(utf8.data(), static_cast<int32_t>(utf8.size()), true);
+  return ToWideString(utf8, platform::CodePage::kUtf8);
 }
 
 std::u16string CdText(Cdtext* cdtext, Pti field) {
@@ -80,7 +80,7 @@ void FromBytesSheetwalk(benchmark::State& state, const std::string& utf8) {
   }
   for (auto _ : state) {
     CueSheet sheet;
-    const std::u16string text = ToWideString(utf8.data(), static_cast<int32_t>(utf8.size()), true);
+    const std::u16string text = ToWideString(utf8, platform::CodePage::kUtf8);
     benchmark::DoNotOptimize(sheet.Parse(text));
     benchmark::DoNotOptimize(sheet.tracks.size());
   }

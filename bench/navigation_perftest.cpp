@@ -148,7 +148,7 @@ const Files& TestFiles() {
 }
 
 std::u16string Wide(const std::string& utf8) {
-  return ToWideString(utf8.data(), static_cast<int32_t>(utf8.size()), true);
+  return ToWideString(utf8, platform::CodePage::kUtf8);
 }
 
 bool Ready(benchmark::State& state) {

@@ -26,18 +26,6 @@ std::string Le32(uint32_t value) {
   return bytes;
 }
 
-std::string ToUtf8(const std::u16string& text) {
-  if (text.empty()) {
-    return {};
-  }
-  const auto count = static_cast<int32_t>(text.size());
-  const int32_t needed =
-      platform::WideToMultiByte(platform::CodePage::kUtf8, text.data(), count, nullptr, 0);
-  std::string bytes(static_cast<size_t>(needed), '\0');
-  platform::WideToMultiByte(platform::CodePage::kUtf8, text.data(), count, bytes.data(), needed);
-  return bytes;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -54,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A stored value never begins with NUL: such a value decodes as empty.
     Check(value.empty() || value[0] != u'\0');
     const std::string keyBytes = ToAnsiString(key);
-    const std::string valueBytes = ToUtf8(value);
+    const std::string valueBytes = ToUtf8String(value);
     written += Le32(static_cast<uint32_t>(valueBytes.size())) + Le32(0) + keyBytes + '\0' + valueBytes;
   }
   TagItems reread;

@@ -27,7 +27,7 @@ char16_t UpperCase(char16_t c) {
 bool CheckComment(const uint8_t* bytes, size_t length, TagItems& single) {
   const bool stored = AddFLACComment(bytes, static_cast<uint32_t>(length), single);
   const std::u16string text =
-      ToWideString(reinterpret_cast<const char*>(bytes), static_cast<int32_t>(length), true);
+      ToWideString(std::string_view(reinterpret_cast<const char*>(bytes), length), platform::CodePage::kUtf8);
   const size_t end = text.find(u'\0');
   const size_t equals = text.find(u'=');
   Check(stored == (!text.empty() && equals < end));

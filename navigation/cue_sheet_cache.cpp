@@ -3,25 +3,28 @@
 #include <new>
 
 #include "tags/ape_tag_parser.h"
+#include "tags/cue_text_source.h"
 #include "tags/flac_tag_parser.h"
 #include "tags/side_cue_file.h"
 
 namespace {
-const std::u16string kCueSheetItem = u"CUESHEET";
 
-// The cue text embedded in the file's tags: an APEv2 item first, then a FLAC
-// comment. Both readers live for this one call only.
-bool ReadEmbeddedCueText(const char16_t* path, std::u16string& text) {
-  CAPETagParser apeTag;
-  CFLACTagParser flacTags;
-  if (apeTag.Parse(path) && apeTag.GetItem(kCueSheetItem, text)) return true;
-  return flacTags.Parse(path) && flacTags.GetItem(kCueSheetItem, text);
-}
+struct CueSource {
+  CueTextSource read;
+  // A sheet embedded in the file's tags is answered whatever its parse
+  // reports, with the tracks read before a parse stopped; a side file's
+  // stopped sheet is kept, but answered only by later lookups.
+  bool answersStoppedParse;
+};
+
+// In the order of precedence: the first source that gives text decides.
+constexpr CueSource kCueSources[] = {
+    {&ReadAPEv2CueText, true},
+    {&ReadFLACCueText, true},
+    {&ReadSideCueText, false},
+};
+
 }  // namespace
-
-CueSheet& CueSheetCache::Insert(std::u16string_view path) {
-  return sheets.try_emplace(std::u16string(path)).first->second;
-}
 
 const CueSheet* CueSheetCache::GetCueSheet(const char16_t* path) {
   if (path == nullptr) return nullptr;
@@ -40,19 +43,11 @@ const CueSheet* CueSheetCache::GetCueSheet(const char16_t* path) {
 
 const CueSheet* CueSheetCache::ReadCueSheet(const char16_t* path, std::u16string_view key) {
   std::u16string text;
-  if (ReadEmbeddedCueText(path, text)) {
-    // An embedded sheet is kept and returned whatever its parse reports,
-    // with the tracks read before a parse stopped.
-    CueSheet& sheet = Insert(key);
-    sheet.Parse(text);
-    return &sheet;
+  for (const CueSource& source : kCueSources) {
+    if (source.read(path, text) != CueTextOutcome::kFound) continue;
+    CueSheet& sheet = sheets.try_emplace(std::u16string(key)).first->second;
+    const bool complete = sheet.Parse(text);
+    return complete || source.answersStoppedParse ? &sheet : nullptr;
   }
-  if (!LoadSideCueFile(path)) return nullptr;
-  return &sheets.find(key)->second;
-}
-
-bool CueSheetCache::LoadSideCueFile(const char16_t* path) {
-  std::u16string text;
-  if (!ReadSideCueText(path, text)) return false;
-  return Insert(path).Parse(text);
+  return nullptr;
 }

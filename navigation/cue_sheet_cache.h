@@ -1,4 +1,5 @@
-// The plug-in's cue sheets, one per audio path, kept until the plug-in quits.
+// The plug-in's cue sheets, one per audio path, kept until the plug-in quits,
+// and the one lookup that finds, parses and keeps them.
 #pragma once
 
 #include <cstddef>
@@ -19,18 +20,14 @@ class CueSheetCache {
   // null when none of its sources gives cue text. Sources, in order: an APEv2
   // CUESHEET item, a FLAC CUESHEET comment, the cue file beside the audio file.
   // A hit touches no file and allocates nothing; a miss is not remembered.
+  // A sheet whose parse stopped early is kept: from a tag it is answered at
+  // once, from a side file only from the next lookup on.
   // The sheet and its tracks stay at the same address until the cache goes.
   const CueSheet* GetCueSheet(const char16_t* path);
-
-  // Reads the cue file beside the audio file and parses it into the entry of
-  // `path`. True only when the file was read whole and parsed completely; an
-  // entry whose parse stopped early stays and is found by later lookups.
-  bool LoadSideCueFile(const char16_t* path);
 
   std::size_t size() const { return sheets.size(); }
 
  private:
-  CueSheet& Insert(std::u16string_view path);
   const CueSheet* ReadCueSheet(const char16_t* path, std::u16string_view key);
 
   // Keys are the paths exactly as the player reports them, compared by code

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -9,6 +11,17 @@ enum class CodePage {
   kAnsi,  // the system's ANSI code page
   kUtf8,
 };
+
+// The whole of `bytes` decoded, NUL bytes like any other, or an empty string
+// for empty input, input of 2 GiB or more, or a failed conversion. Malformed
+// UTF-8 becomes U+FFFD.
+std::u16string DecodeText(std::string_view bytes, CodePage codePage);
+
+// The whole of `wide` encoded, the size asked for first, so a double-byte
+// code page gets all the room it needs. Empty on empty input, input of 2 GiB
+// or more, or a failed conversion. In the ANSI code page a character that the
+// code page lacks becomes its default character.
+std::string EncodeText(std::u16string_view wide, CodePage codePage);
 
 // Decodes `count` bytes (count > 0; NUL bytes are converted like any other)
 // into `wide`, which has room for `capacity` units. With a capacity of 0 only

@@ -14,22 +14,8 @@ namespace {
 
 // File names on this system are UTF-8 bytes.
 bool ToFileName(const char16_t* path, std::string& name) {
-  int32_t length = 0;
-  while (path[length] != u'\0') {
-    if (length == INT32_MAX) {
-      return false;
-    }
-    ++length;
-  }
-  if (length == 0) {
-    return false;
-  }
-  const int32_t needed = WideToMultiByte(CodePage::kUtf8, path, length, nullptr, 0);
-  if (needed <= 0) {
-    return false;
-  }
-  name.assign(static_cast<size_t>(needed), '\0');
-  return WideToMultiByte(CodePage::kUtf8, path, length, name.data(), needed) == needed;
+  name = EncodeText(path, CodePage::kUtf8);
+  return !name.empty();
 }
 
 }  // namespace

@@ -2,17 +2,9 @@
 
 #include <windows.h>
 
+#include "platform/utf16_view_win.h"
+
 namespace platform {
-namespace {
-
-// char16_t and wchar_t are both UTF-16 code units on Windows; the path is
-// viewed in place rather than copied. The build turns off strict aliasing, so
-// reading char16_t storage through wchar_t is well defined here.
-const wchar_t* AsWide(const char16_t* text) {
-  return reinterpret_cast<const wchar_t*>(text);
-}
-
-}  // namespace
 
 File::~File() {
   if (handle_ != nullptr) {
@@ -83,7 +75,7 @@ bool GetShortPath(const char16_t* path, std::u16string& shortPath) {
   }
   std::u16string result(needed, u'\0');
   const DWORD written =
-      GetShortPathNameW(AsWide(path), reinterpret_cast<wchar_t*>(result.data()), needed);
+      GetShortPathNameW(AsWide(path), AsWide(result.data()), needed);
   if (written == 0 || written >= needed) {
     return false;
   }

@@ -2,15 +2,15 @@
 
 #include <windows.h>
 
+#include "platform/utf16_view_win.h"
+
 namespace platform {
 
 void* LoadLibraryByName(const char16_t* moduleName) {
   if (moduleName == nullptr) {
     return nullptr;
   }
-  // The module name is viewed as wchar_t in place (both are UTF-16 units on
-  // Windows; strict aliasing is off in this build).
-  return LoadLibraryW(reinterpret_cast<const wchar_t*>(moduleName));
+  return LoadLibraryW(AsWide(moduleName));
 }
 
 void* FindSymbol(void* library, const char* name) {

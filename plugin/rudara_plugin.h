@@ -1,5 +1,7 @@
 // The plug-in object: the player's main window hook, the timer, the cue sheet
 // cache and the title tag state. Everything runs on the player's UI thread.
+// It is the one place that talks to the player: the rules of navigation and
+// of the title tags are the navigator's, the cue sheets the cache's.
 #pragma once
 
 #include <cstdint>
@@ -36,10 +38,12 @@ class CRUDARAPlugin final : public CGeneralPurposePluginBase<CRUDARAPlugin> {
   bool HookTitleFormat(WPARAM wParam, LPARAM lParam, LRESULT* result);
 
   const CueSheet* GetCueSheet(const wchar_t* path);
-  bool LoadSideCueFile(const wchar_t* path);
   const wchar_t* GetCurrentPlaylistFile(int* index = nullptr);
-  bool GetPlayingPosition(int32_t& position);
-  bool GetCurrentCueTrack(const wchar_t* path, const CueTrack*& track, int32_t& singlePerformer);
+  // The player's position in ms; negative when nothing plays.
+  int32_t GetPlayingPosition();
+  // The cue track playing now in the file at `path`, with its sheet; null
+  // when the file has no cue sheet, nothing plays or no track has begun.
+  const CueTrack* GetCurrentCueTrack(const wchar_t* path, const CueSheet*& sheet);
 
   wchar_t* GetTitleTag(const wchar_t* tag, void* context);
   void FreeTitleTag(wchar_t* value, void* context);

@@ -13,7 +13,7 @@ bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
 std::string ToAnsiPrefix(const std::u16string& text, std::size_t units) {
-  return ToAnsiString(text.data(), static_cast<int32_t>(units));
+  return ToAnsiString(std::u16string_view(text).substr(0, units));
 }
 
 // The longest prefix of whole characters whose 8-bit form has at most
@@ -55,10 +55,8 @@ void CopyAnsiText(const std::u16string& text, char* buffer, std::size_t capacity
   if (capacity == 0) return;
   const std::size_t limit = capacity - 1;
   std::string ansi;
-  if (text.size() <= static_cast<std::size_t>(INT32_MAX)) {
-    ansi = ToAnsiString(text);
-    if (ansi.size() > limit) ansi = LongestFittingPrefix(text, limit);
-  }
+  ansi = ToAnsiString(text);
+  if (ansi.size() > limit) ansi = LongestFittingPrefix(text, limit);
   std::memcpy(buffer, ansi.data(), ansi.size());
   buffer[ansi.size()] = '\0';
 }

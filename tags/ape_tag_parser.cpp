@@ -11,6 +11,7 @@ namespace {
 
 constexpr uint32_t kFooterSize = 32;
 constexpr char kSignature[8] = {'A', 'P', 'E', 'T', 'A', 'G', 'E', 'X'};
+const std::u16string kCueSheetItem = u"CUESHEET";
 
 uint32_t ReadLittleEndian32(const unsigned char* bytes) {
   return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
@@ -26,6 +27,11 @@ bool CAPETagParser::Parse(const char16_t* path) {
     return false;
   }
   return ParseAPEItems(data, items);
+}
+
+CueTextOutcome ReadAPEv2CueText(const char16_t* path, std::u16string& text) {
+  CAPETagParser tag;
+  return tag.Parse(path) && tag.GetItem(kCueSheetItem, text) ? CueTextOutcome::kFound : CueTextOutcome::kAbsent;
 }
 
 bool ReadAPETagData(const char16_t* path, std::string& data) {
@@ -78,17 +84,10 @@ bool ParseAPEItems(const std::string& data, TagItems& items) {
         nul != nullptr ? static_cast<const unsigned char*>(nul) - (bytes + keyStart) : n - keyStart;
     const size_t v = keyStart + keyLength + 1;
     if (v <= n && valueSize <= n - v) {
-      // Keys and values of 2 GiB and more cannot come from a region that a
-      // 32-bit process read whole; here they would only overflow the count.
-      std::u16string key;
-      if (keyLength <= static_cast<size_t>(INT32_MAX)) {
-        key = ToWideString(data.data() + keyStart, static_cast<int32_t>(keyLength), false);
-      }
+      const std::string_view region(data);
+      std::u16string key = ToWideString(region.substr(keyStart, keyLength), platform::CodePage::kAnsi);
       UpperCaseTagKey(key);
-      std::u16string value;
-      if (valueSize <= static_cast<uint32_t>(INT32_MAX)) {
-        value = ToWideString(data.data() + v, static_cast<int32_t>(valueSize), true);
-      }
+      std::u16string value = ToWideString(region.substr(v, valueSize), platform::CodePage::kUtf8);
       items.insert_or_assign(std::move(key), std::move(value));
       position = v + valueSize;
       if (position == n) {

@@ -3,12 +3,16 @@
 
 #include <string>
 
+#include "tags/cue_text_source.h"
 #include "tags/tag_parser.h"
 
 class CAPETagParser final : public CTagParser {
  public:
   bool Parse(const char16_t* path) override;
 };
+
+// The CUESHEET item of the APEv2 tag that ends the file.
+CueTextOutcome ReadAPEv2CueText(const char16_t* path, std::u16string& text);
 
 // Reads the items region of the APEv2 tag that ends the file into `data`
 // (replacing its content): the tag size minus the footer, ending where the

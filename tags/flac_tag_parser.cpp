@@ -12,6 +12,8 @@
 
 namespace {
 
+const std::u16string kCueSheetItem = u"CUESHEET";
+
 enum class BindingState { kNotTried, kBound, kUnavailable };
 
 // The process-wide libFLAC binding. The first Parse decides it once, from the
@@ -70,37 +72,20 @@ class TagObject {
   flac::ObjectDeleteFunction objectDelete_;
 };
 
-std::string ToUtf8FileName(const char16_t* path) {
-  const size_t length = std::char_traits<char16_t>::length(path);
-  if (length == 0 || length > static_cast<size_t>(INT32_MAX)) {
-    return {};
-  }
-  const auto count = static_cast<int32_t>(length);
-  const int32_t needed = platform::WideToMultiByte(platform::CodePage::kUtf8, path, count, nullptr, 0);
-  if (needed <= 0) {
-    return {};
-  }
-  std::string name(static_cast<size_t>(needed), '\0');
-  if (platform::WideToMultiByte(platform::CodePage::kUtf8, path, count, name.data(), needed) != needed) {
-    return {};
-  }
-  return name;
-}
-
-bool SurvivesAnsi(const std::u16string& path, const std::string& name) {
-  return !name.empty() && ToWideString(name.c_str(), -1, false) == path;
+bool SurvivesAnsi(std::u16string_view path, const std::string& name) {
+  return !name.empty() && ToWideString(name, platform::CodePage::kAnsi) == path;
 }
 
 bool GetTags(const FLACBinding& flac, const char16_t* path, TagObject& tags) {
   std::string name;
   switch (flac.fileNames) {
     case FLACFileNameEncoding::kUtf8:
-      name = ToUtf8FileName(path);
+      name = ToUtf8String(path);
       return !name.empty() && flac.getTags(name.c_str(), &tags.object) != 0;
     case FLACFileNameEncoding::kAnsi:
       return GetFLACAnsiFileName(path, name) && flac.getTags(name.c_str(), &tags.object) != 0;
     case FLACFileNameEncoding::kUtf8ThenAnsi: {
-      const std::string utf8Name = ToUtf8FileName(path);
+      const std::string utf8Name = ToUtf8String(path);
       if (!utf8Name.empty() && flac.getTags(utf8Name.c_str(), &tags.object) != 0) {
         return true;
       }
@@ -201,7 +186,7 @@ bool GetFLACAnsiFileName(const char16_t* path, std::string& name) {
   }
   // A name with the default character in it would name no file, or the
   // wrong one: best-fit conversion may turn a letter into another file's.
-  std::string ansi = ToAnsiString(path, -1);
+  std::string ansi = ToAnsiString(path);
   if (SurvivesAnsi(path, ansi)) {
     name = std::move(ansi);
     return true;
@@ -218,11 +203,11 @@ bool GetFLACAnsiFileName(const char16_t* path, std::string& name) {
 }
 
 bool AddFLACComment(const unsigned char* bytes, uint32_t length, TagItems& items) {
-  if (bytes == nullptr || length > static_cast<uint32_t>(INT32_MAX)) {
+  if (bytes == nullptr) {
     return false;
   }
   const std::u16string text =
-      ToWideString(reinterpret_cast<const char*>(bytes), static_cast<int32_t>(length), true);
+      ToWideString(std::string_view(reinterpret_cast<const char*>(bytes), length), platform::CodePage::kUtf8);
   if (text.empty()) {
     return false;
   }
@@ -260,4 +245,9 @@ bool CFLACTagParser::Parse(const char16_t* path) {
     AddFLACComment(comments.comments[i].entry, comments.comments[i].length, items);
   }
   return true;
+}
+
+CueTextOutcome ReadFLACCueText(const char16_t* path, std::u16string& text) {
+  CFLACTagParser tags;
+  return tags.Parse(path) && tags.GetItem(kCueSheetItem, text) ? CueTextOutcome::kFound : CueTextOutcome::kAbsent;
 }

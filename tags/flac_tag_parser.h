@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "tags/cue_text_source.h"
 #include "tags/tag_parser.h"
 
 class CFLACTagParser final : public CTagParser {
@@ -14,6 +15,9 @@ class CFLACTagParser final : public CTagParser {
   // emptied first: a reader object reads one file.
   bool Parse(const char16_t* path) override;
 };
+
+// The CUESHEET comment of a FLAC file.
+CueTextOutcome ReadFLACCueText(const char16_t* path, std::u16string& text);
 
 // Stores one comment, `length` bytes of UTF-8 of the form KEY=value, as
 // libFLAC hands it over: the key before the first '=' upper-cased, the value

@@ -91,41 +91,41 @@ std::u16string DecodeSideCueText(const char* bytes, size_t size) {
   // With the byte order mark left in, the first line would begin with U+FEFF
   // and its command would not be recognised.
   if (size >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) {
-    return ToWideString(bytes + 3, static_cast<int32_t>(size - 3), true);
+    return ToWideString(std::string_view(bytes + 3, size - 3), platform::CodePage::kUtf8);
   }
   // Cue files from older rippers are written in the ANSI code page; as UTF-8
   // every accented letter of theirs would turn into U+FFFD.
   const bool utf8 = IsValidUtf8(data, size);
-  return ToWideString(bytes, static_cast<int32_t>(size), utf8);
+  return ToWideString(std::string_view(bytes, size), utf8 ? platform::CodePage::kUtf8 : platform::CodePage::kAnsi);
 }
 
-bool ReadSideCueText(const char16_t* audioPath, std::u16string& text) {
+CueTextOutcome ReadSideCueText(const char16_t* audioPath, std::u16string& text) {
   std::u16string cuePath;
   if (!GetSideCuePath(audioPath, cuePath)) {
-    return false;
+    return CueTextOutcome::kAbsent;
   }
   platform::File file;
-  uint64_t size = 0;
-  if (!file.Open(cuePath.c_str(), platform::FileAccess::kSequential) || !file.GetSize(size)) {
-    return false;
+  if (!file.Open(cuePath.c_str(), platform::FileAccess::kSequential)) {
+    return CueTextOutcome::kAbsent;
   }
+  uint64_t size = 0;
   // The text is converted in one piece with a signed 32-bit count.
-  if (size > static_cast<uint64_t>(INT32_MAX)) {
-    return false;
+  if (!file.GetSize(size) || size > static_cast<uint64_t>(INT32_MAX)) {
+    return CueTextOutcome::kUnreadable;
   }
   if (size == 0) {
     text.clear();
-    return true;
+    return CueTextOutcome::kFound;
   }
   try {
     std::vector<char> buffer(static_cast<size_t>(size));
     uint32_t bytesRead = 0;
     if (!file.Read(buffer.data(), static_cast<uint32_t>(size), bytesRead) || bytesRead != size) {
-      return false;
+      return CueTextOutcome::kUnreadable;
     }
     text = DecodeSideCueText(buffer.data(), buffer.size());
   } catch (const std::bad_alloc&) {
-    return false;
+    return CueTextOutcome::kUnreadable;
   }
-  return true;
+  return CueTextOutcome::kFound;
 }

@@ -1,9 +1,11 @@
 // The cue file beside an audio file: the same path up to its last dot, then
-// "cue". The plug-in's cache inserts and parses what is read here.
+// "cue".
 #pragma once
 
 #include <cstddef>
 #include <string>
+
+#include "tags/cue_text_source.h"
 
 // The cue path for an audio path; false for a null or empty path or a path
 // with no dot anywhere (a dot in a folder name counts).
@@ -14,7 +16,7 @@ bool GetSideCuePath(const char16_t* audioPath, std::u16string& cuePath);
 // UTF-8 when the bytes are valid UTF-8 and the ANSI code page when not.
 std::u16string DecodeSideCueText(const char* bytes, size_t size);
 
-// Reads the cue file beside `audioPath` whole and decodes it. False, with
-// `text` untouched, when there is no cue path, the file cannot be opened or
-// its size taken, it is too large to hold, or it is read short.
-bool ReadSideCueText(const char16_t* audioPath, std::u16string& text);
+// Reads the cue file beside `audioPath` whole and decodes it. Absent when
+// there is no cue path or no such file; unreadable when it cannot be opened
+// or its size taken, it is too large to hold, or it is read short.
+CueTextOutcome ReadSideCueText(const char16_t* audioPath, std::u16string& text);

@@ -67,7 +67,7 @@ class Utf8DecodeTest : public testing::TestWithParam<DecodeCase> {};
 
 TEST_P(Utf8DecodeTest, DecodesAsNativeBuildDoes) {
   const DecodeCase& c = GetParam();
-  EXPECT_EQ(ToWideString(c.bytes.data(), static_cast<int32_t>(c.bytes.size()), true), c.expected);
+  EXPECT_EQ(ToWideString(c.bytes, platform::CodePage::kUtf8), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Utf8DecodeTest, testing::ValuesIn(kUtf8Cases), CaseName);
@@ -77,7 +77,7 @@ TEST(Windows1252DecodeTest, DecodesAsNativeBuildDoes) {
     GTEST_SKIP() << "the ANSI code page is " << GetACP();
   }
   for (const DecodeCase& c : kWindows1252Cases) {
-    EXPECT_EQ(ToWideString(c.bytes.data(), static_cast<int32_t>(c.bytes.size()), false), c.expected)
+    EXPECT_EQ(ToWideString(c.bytes, platform::CodePage::kAnsi), c.expected)
         << c.name;
   }
 }
@@ -103,13 +103,13 @@ TEST(CodePageTest, CueTextConvertsBothWays) {
   }
   const std::string bytes = ReadBytes(TagFile(std::u16string(u"cue/") + cue->file + u".cue"));
   ASSERT_FALSE(bytes.empty());
-  EXPECT_EQ(ToAnsiString(cue->text, -1), bytes);
-  EXPECT_EQ(ToWideString(bytes.data(), static_cast<int32_t>(bytes.size()), false), cue->text);
+  EXPECT_EQ(ToAnsiString(cue->text), bytes);
+  EXPECT_EQ(ToWideString(bytes, platform::CodePage::kAnsi), cue->text);
 }
 
 TEST(CodePageTest, CharacterOutsideTheCodePageBecomesDefaultCharacter) {
   // Thai letters are in none of the three code pages.
-  EXPECT_EQ(ToAnsiString(u"a\u0E01b", -1), "a?b");
+  EXPECT_EQ(ToAnsiString(u"a\u0E01b"), "a?b");
 }
 
 // A libFLAC between 1.3.2 and 1.3.4 takes ANSI names. For the folder with

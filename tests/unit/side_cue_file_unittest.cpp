@@ -94,13 +94,13 @@ TEST_F(ReadSideCueTextTest, UnreadableCueFilesLeaveTextAlone) {
   };
   for (const std::string& audio : audioPaths) {
     std::u16string text = u"unchanged";
-    EXPECT_FALSE(ReadSideCueText(test_files::Widen(audio).c_str(), text)) << audio;
+    EXPECT_NE(ReadSideCueText(test_files::Widen(audio).c_str(), text), CueTextOutcome::kFound) << audio;
     EXPECT_EQ(text, u"unchanged") << audio;
   }
   std::u16string text = u"unchanged";
-  EXPECT_FALSE(ReadSideCueText(nullptr, text));
-  EXPECT_FALSE(ReadSideCueText(u"", text));
-  EXPECT_FALSE(ReadSideCueText(u"nodot", text));
+  EXPECT_EQ(ReadSideCueText(nullptr, text), CueTextOutcome::kAbsent);
+  EXPECT_EQ(ReadSideCueText(u"", text), CueTextOutcome::kAbsent);
+  EXPECT_EQ(ReadSideCueText(u"nodot", text), CueTextOutcome::kAbsent);
   EXPECT_EQ(text, u"unchanged");
 }
 

@@ -1,0 +1,119 @@
+// The navigator's rules on sheets parsed from cue text, with the examples the
+// plug-in's behaviour is defined by: tracks at 0:00, 3:00 and 6:00.
+#include "navigation/navigator.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace {
+
+constexpr char16_t kThreeTracks[] =
+    u"PERFORMER \"Album Artist\"\nTITLE \"Album\"\n"
+    u"TRACK 01 AUDIO\n TITLE \"One\"\n PERFORMER \"Album Artist\"\n INDEX 01 00:00:00\n"
+    u"TRACK 02 AUDIO\n TITLE \"\"\n PERFORMER \"Guest\"\n INDEX 01 03:00:00\n"
+    u"TRACK 03 AUDIO\n TITLE \"Three\"\n INDEX 01 06:00:00\n";
+
+constexpr int32_t At(int32_t minutes, int32_t seconds, int32_t milliseconds = 0) {
+  return minutes * 60000 + seconds * 1000 + milliseconds;
+}
+
+class NavigatorTest : public testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(sheet.Parse(kThreeTracks)); }
+  CueSheet sheet;
+};
+
+TEST_F(NavigatorTest, PreviousAndNextSeekOrLeaveTheCommandToThePlayer) {
+  const struct {
+    CueCommand command;
+    int32_t position;
+    std::optional<int32_t> target;  // none: left to the player
+  } kCases[] = {
+      {CueCommand::kPrevious, At(3, 1), At(0, 0)},
+      {CueCommand::kPrevious, At(3, 10), At(3, 0)},
+      {CueCommand::kPrevious, At(3, 4), At(0, 0)},
+      {CueCommand::kPrevious, At(0, 2), std::nullopt},
+      {CueCommand::kNext, At(2, 58, 500), At(3, 0)},
+      {CueCommand::kNext, At(2, 59, 500), At(6, 0)},
+      {CueCommand::kNext, At(2, 59), At(6, 0)},
+      {CueCommand::kNext, At(6, 30), std::nullopt},
+      {CueCommand::kNext, -1, std::nullopt},
+      {CueCommand::kPrevious, -1, std::nullopt},
+  };
+  for (const auto& c : kCases) {
+    int32_t target = -7;
+    const bool jumps = FindJumpTarget(sheet, c.command, c.position, target);
+    EXPECT_EQ(jumps, c.target.has_value()) << c.position;
+    EXPECT_EQ(target, c.target.value_or(-7)) << c.position;
+  }
+}
+
+TEST_F(NavigatorTest, TrackPlaysFromOneSecondBeforeItsStart) {
+  const struct {
+    int32_t position;
+    int32_t number;  // 0: none
+  } kCases[] = {{At(0, 0), 1}, {At(2, 59), 1}, {At(2, 59, 1), 2}, {At(2, 59, 500), 2},
+                {At(5, 59, 500), 3}, {At(99, 0), 3}, {-1, 0}};
+  for (const auto& c : kCases) {
+    const CueTrack* track = FindPlayingTrack(sheet, c.position);
+    EXPECT_EQ(track != nullptr ? track->number : 0, c.number) << c.position;
+  }
+}
+
+TEST_F(NavigatorTest, ChangeIsByValue) {
+  const CueTrack& first = sheet.tracks.at(At(0, 0));
+  const CueTrack& second = sheet.tracks.at(At(3, 0));
+  CueSheet copy;
+  ASSERT_TRUE(copy.Parse(kThreeTracks));
+  EXPECT_TRUE(IsTrackChange(nullptr, first));
+  EXPECT_FALSE(IsTrackChange(&first, first));
+  EXPECT_TRUE(IsTrackChange(&first, second));
+  // The same track of another file with equal fields is no change.
+  EXPECT_FALSE(IsTrackChange(&copy.tracks.at(At(0, 0)), first));
+}
+
+TEST_F(NavigatorTest, TitleTagsAnswerFromThePlayingTrack) {
+  using Kind = TitleTagAnswer::Kind;
+  const struct {
+    const char16_t* name;
+    int32_t position;
+    Kind kind;
+    int32_t number;
+    const char16_t* text;
+  } kCases[] = {
+      {u"subnum", At(3, 30), Kind::kNumber, 2, nullptr},
+      {u"subnumtotal", At(3, 30), Kind::kNumber, 3, nullptr},
+      {u"subtitle", At(0, 30), Kind::kText, 0, u"One"},
+      {u"subtitle", At(3, 30), Kind::kText, 0, u""},  // an empty title is answered
+      {u"subartist", At(3, 30), Kind::kText, 0, u"Guest"},
+      {u"subartist", At(6, 30), Kind::kText, 0, u""},  // a track without PERFORMER
+      {u"submaintitle", At(6, 30), Kind::kText, 0, u"Album"},
+      {u"submainartist", At(0, 30), Kind::kText, 0, u"Album Artist"},
+      {u"SubNum", At(0, 30), Kind::kPlayer, 0, nullptr},
+      {u"title", At(0, 30), Kind::kPlayer, 0, nullptr},
+  };
+  for (const auto& c : kCases) {
+    const TitleTagAnswer answer =
+        AnswerTitleTag(FindTitleTag(c.name), sheet, *FindPlayingTrack(sheet, c.position));
+    ASSERT_EQ(answer.kind, c.kind) << testing::PrintToString(std::u16string(c.name));
+    if (c.kind == Kind::kNumber) {
+      EXPECT_EQ(answer.number, c.number);
+    } else if (c.kind == Kind::kText) {
+      EXPECT_EQ(*answer.text, c.text);
+    }
+  }
+}
+
+TEST(NavigatorSinglePerformerTest, ArtistOfASinglePerformerSheetIsLeftToThePlayer) {
+  for (const char16_t* text : {u"PERFORMER \"A\"\nTRACK 01 AUDIO\n PERFORMER \"A\"\n INDEX 01 00:00:00\n",
+                               u"TRACK 01 AUDIO\n INDEX 01 00:00:00\n"}) {
+    CueSheet sheet;
+    ASSERT_TRUE(sheet.Parse(text));
+    const CueTrack& track = sheet.tracks.begin()->second;
+    EXPECT_EQ(AnswerTitleTag(TitleTag::kArtist, sheet, track).kind, TitleTagAnswer::Kind::kPlayer);
+    EXPECT_EQ(AnswerTitleTag(TitleTag::kMainArtist, sheet, track).kind, TitleTagAnswer::Kind::kText);
+  }
+}
+
+}  // namespace
