@@ -2,13 +2,16 @@
 // and the one lookup that finds, parses and keeps them.
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <deque>
 #include <functional>
 #include <map>
 #include <string>
 #include <string_view>
 
 #include "cuesheet/cue_sheet.h"
+#include "platform/file.h"
 
 class CueSheetCache {
  public:
@@ -18,20 +21,44 @@ class CueSheetCache {
 
   // The cue sheet of the audio file at `path` (zero-terminated, borrowed), or
   // null when none of its sources gives cue text. Sources, in order: an APEv2
-  // CUESHEET item, a FLAC CUESHEET comment, the cue file beside the audio file.
-  // A hit touches no file and allocates nothing; a miss is not remembered.
-  // A sheet whose parse stopped early is kept: from a tag it is answered at
-  // once, from a side file only from the next lookup on.
-  // The sheet and its tracks stay at the same address until the cache goes.
+  // CUESHEET item, a FLAC CUESHEET comment, the cue file beside the audio
+  // file (named without the extension, else after the whole name).
+  // A hit touches no file and allocates nothing. A sheet whose parse stopped
+  // early is kept: from a tag it is answered at once, from a side file only
+  // from the next lookup on. The sheet and its tracks stay at the same
+  // address until the cache goes.
+  //
+  // A miss for which every source was read is remembered with the attributes
+  // of the audio file and of its side cue files; until one of them changes, a
+  // later lookup of the path costs one attribute query per file and opens
+  // nothing. A miss in which something could not be read is not remembered.
+  // No exception leaves the lookup: one inside it makes that lookup a miss.
   const CueSheet* GetCueSheet(const char16_t* path);
 
   std::size_t size() const { return sheets.size(); }
+  std::size_t RememberedMisses() const { return misses.size(); }
+
+  // The most misses kept; a new one replaces the oldest.
+  static constexpr std::size_t kMaxRememberedMisses = 256;
+
+  // The files whose attributes tell whether a remembered miss still holds:
+  // the audio file and its side cue files, with what one query said of each.
+  struct Watched {
+    std::array<std::u16string, 2> cuePaths;
+    std::size_t cuePathCount = 0;
+    platform::FileStamp audio;
+    std::array<platform::FileStamp, 2> cues;
+  };
 
  private:
   const CueSheet* ReadCueSheet(const char16_t* path, std::u16string_view key);
+  bool MissStillHolds(const char16_t* path, const Watched& watched) const;
+  void RememberMiss(std::u16string_view key, Watched&& watched);
 
   // Keys are the paths exactly as the player reports them, compared by code
   // unit. The transparent comparator lets a hit look up the caller's path
   // without building a key.
   std::map<std::u16string, CueSheet, std::less<>> sheets;
+  std::map<std::u16string, Watched, std::less<>> misses;
+  std::deque<std::u16string_view> missOrder;  // keys of `misses`, oldest first
 };

@@ -45,6 +45,21 @@ class File {
 #endif
 };
 
+// What one attribute query tells of a path, without opening it.
+struct FileStamp {
+  bool exists = false;      // false: no such file or folder
+  bool directory = false;
+  uint64_t size = 0;
+  uint64_t lastWrite = 0;   // in the file system's own units
+
+  friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+// One attribute query. False when the query failed for another reason than
+// a missing path (no permission on the folder, a network error): then
+// nothing is known of the file.
+bool GetFileStamp(const char16_t* path, FileStamp& stamp);
+
 // The short (8.3) form of an existing file's path, where the file system has
 // one; false where it has none or the path cannot be shortened.
 bool GetShortPath(const char16_t* path, std::u16string& shortPath);

@@ -102,6 +102,23 @@ bool File::Read(void* buffer, uint32_t count, uint32_t& bytesRead) {
   return true;
 }
 
+bool GetFileStamp(const char16_t* path, FileStamp& stamp) {
+  stamp = FileStamp{};
+  std::string name;
+  if (path == nullptr || !ToFileName(path, name)) {
+    return false;
+  }
+  struct stat info;
+  if (stat(name.c_str(), &info) != 0) {
+    return errno == ENOENT || errno == ENOTDIR;
+  }
+  stamp.exists = true;
+  stamp.directory = S_ISDIR(info.st_mode);
+  stamp.size = static_cast<uint64_t>(info.st_size);
+  stamp.lastWrite = static_cast<uint64_t>(info.st_mtim.tv_sec) * 1000000000u + static_cast<uint64_t>(info.st_mtim.tv_nsec);
+  return true;
+}
+
 bool GetShortPath(const char16_t*, std::u16string&) {
   return false;
 }

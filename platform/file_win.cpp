@@ -63,6 +63,23 @@ bool File::Read(void* buffer, uint32_t count, uint32_t& bytesRead) {
   return true;
 }
 
+bool GetFileStamp(const char16_t* path, FileStamp& stamp) {
+  stamp = FileStamp{};
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (path == nullptr || *path == u'\0') {
+    return false;
+  }
+  if (!GetFileAttributesExW(AsWide(path), GetFileExInfoStandard, &data)) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  }
+  stamp.exists = true;
+  stamp.directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  stamp.size = uint64_t{data.nFileSizeHigh} << 32 | data.nFileSizeLow;
+  stamp.lastWrite = uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32 | data.ftLastWriteTime.dwLowDateTime;
+  return true;
+}
+
 bool GetShortPath(const char16_t* path, std::u16string& shortPath) {
   if (path == nullptr || *path == u'\0') {
     return false;

@@ -77,6 +77,15 @@ bool GetSideCuePath(const char16_t* audioPath, std::u16string& cuePath) {
   return true;
 }
 
+bool GetWholeNameCuePath(const char16_t* audioPath, std::u16string& cuePath) {
+  if (audioPath == nullptr || *audioPath == u'\0') {
+    return false;
+  }
+  cuePath.assign(audioPath);
+  cuePath += u".cue";
+  return true;
+}
+
 std::u16string DecodeSideCueText(const char* bytes, size_t size) {
   const auto* data = reinterpret_cast<const unsigned char*>(bytes);
   if (bytes == nullptr || size == 0 || size > static_cast<size_t>(INT32_MAX)) {
@@ -99,14 +108,14 @@ std::u16string DecodeSideCueText(const char* bytes, size_t size) {
   return ToWideString(std::string_view(bytes, size), utf8 ? platform::CodePage::kUtf8 : platform::CodePage::kAnsi);
 }
 
-CueTextOutcome ReadSideCueText(const char16_t* audioPath, std::u16string& text) {
-  std::u16string cuePath;
-  if (!GetSideCuePath(audioPath, cuePath)) {
-    return CueTextOutcome::kAbsent;
-  }
+CueTextOutcome ReadCueFile(const char16_t* cuePath, std::u16string& text) {
   platform::File file;
-  if (!file.Open(cuePath.c_str(), platform::FileAccess::kSequential)) {
-    return CueTextOutcome::kAbsent;
+  if (!file.Open(cuePath, platform::FileAccess::kSequential)) {
+    // Only a second look tells a missing file from one that could not be
+    // opened; the look costs nothing on the usual path, where the file opens.
+    platform::FileStamp stamp;
+    const bool absent = platform::GetFileStamp(cuePath, stamp) && (!stamp.exists || stamp.directory);
+    return absent ? CueTextOutcome::kAbsent : CueTextOutcome::kUnreadable;
   }
   uint64_t size = 0;
   // The text is converted in one piece with a signed 32-bit count.
@@ -128,4 +137,18 @@ CueTextOutcome ReadSideCueText(const char16_t* audioPath, std::u16string& text) 
     return CueTextOutcome::kUnreadable;
   }
   return CueTextOutcome::kFound;
+}
+
+CueTextOutcome ReadSideCueText(const char16_t* audioPath, std::u16string& text) {
+  std::u16string cuePath;
+  if (GetSideCuePath(audioPath, cuePath)) {
+    const CueTextOutcome outcome = ReadCueFile(cuePath.c_str(), text);
+    if (outcome != CueTextOutcome::kAbsent) {
+      return outcome;
+    }
+  }
+  if (!GetWholeNameCuePath(audioPath, cuePath)) {
+    return CueTextOutcome::kAbsent;
+  }
+  return ReadCueFile(cuePath.c_str(), text);
 }
