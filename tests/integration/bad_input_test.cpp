@@ -11,7 +11,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -126,19 +125,9 @@ bool NobodyHoldsOpen(const std::wstring& path) {
   return true;
 }
 
-class BadInputTest : public ::testing::Test {
+class BadInputTest : public integration::PluginTest {
  protected:
-  void SetUp() override {
-    ASSERT_NE(std::getenv("SHEETWALK_BAD_INPUTS"), nullptr) << "SHEETWALK_BAD_INPUTS names the bad inputs' folder";
-    ASSERT_TRUE(host.LoadPlugin(integration::BesideExecutable(L"gen_Sheetwalk.dll")));
-    ASSERT_NE(host.CallExport().descriptor, nullptr);
-    ASSERT_EQ(host.Init(), 0);
-  }
-  void TearDown() override {
-    host.Quit();
-    host.UnloadPlugin();
-    EXPECT_EQ(host.Count(EventKind::kViolation), 0u) << host.Log();
-  }
+  BadInputTest() : PluginTest("SHEETWALK_BAD_INPUTS", "the bad inputs' folder") {}
 
   // Plays `file` between two ordinary entries and does what a user does:
   // lets the timer tick, formats the title with the six tags and two of the
@@ -200,8 +189,6 @@ class BadInputTest : public ::testing::Test {
   void ExerciseAll() {
     for (const auto& input : kBadInputs) Exercise(input.file, input.outcome);
   }
-
-  PlayerHost host;
 };
 
 TEST_F(BadInputTest, ThePlayerKeepsItsOwnBehaviourWhereNoCueTrackSurvives) { ExerciseAll(); }

@@ -2,6 +2,7 @@
 // after init, as the player reads it: from the real gen_Sheetwalk.dll, from a
 // copy of it in a folder deeper than MAX_PATH, and from copies whose version
 // resource was rewritten to lack what the description is made of.
+#include "tests/integration/integration_support.h"
 #include "tools/host_simulator/player_host.h"
 
 #include <gtest/gtest.h>
@@ -16,14 +17,7 @@ namespace {
 using host_simulator::PlayerHost;
 using host_simulator::PluginEntries;
 
-std::wstring ExecutableFolder() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder(path);
-  return folder.substr(0, folder.find_last_of(L"\\/") + 1);
-}
-
-std::wstring PluginPath() { return ExecutableFolder() + L"gen_Sheetwalk.dll"; }
+using integration::PluginPath;
 
 // The version functions, reached by name: the test reads the module's
 // resource as any program would, without linking what the plug-in links.

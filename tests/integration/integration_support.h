@@ -1,20 +1,22 @@
-// What the integration tests share: where the plug-in and the test files are.
+// What the integration tests share: where the plug-in and the test files are,
+// and the player with the real plug-in started.
 #pragma once
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <string>
 
+#include "tools/host_simulator/player_host.h"
+
 namespace integration {
 
-// A file beside the test executable, such as gen_Sheetwalk.dll.
-inline std::wstring BesideExecutable(const wchar_t* name) {
-  wchar_t path[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder(path, length);
-  return folder.substr(0, folder.find_last_of(L'\\') + 1) + name;
-}
+using host_simulator::BesideExecutable;
+using host_simulator::ExecutablePath;
+
+inline std::wstring PluginPath() { return BesideExecutable(L"gen_Sheetwalk.dll"); }
 
 // A file in the folder that the environment variable names as a Unix path,
 // as a Windows path (Wine's Z: drive is the root).
@@ -24,5 +26,31 @@ inline std::wstring FolderFile(const char* variable, const std::wstring& name) {
   for (const char* c = folder != nullptr ? folder : ""; *c != '\0'; ++c) path += *c == '/' ? L'\\' : wchar_t(*c);
   return path + L"\\" + name;
 }
+
+// The player with the real gen_Sheetwalk.dll loaded, its export called and
+// init run; after the test it quits and unloads the plug-in, and no misuse of
+// the player's functions may have happened. The test's files lie in the
+// folder that `folderVariable` names; `folder` says what that folder holds.
+class PluginTest : public ::testing::Test {
+ protected:
+  PluginTest(const char* folderVariable, const char* folder) : folderVariable_(folderVariable), folder_(folder) {}
+  void SetUp() override {
+    ASSERT_NE(std::getenv(folderVariable_), nullptr) << folderVariable_ << " names " << folder_;
+    ASSERT_TRUE(host.LoadPlugin(PluginPath()));
+    ASSERT_NE(host.CallExport().descriptor, nullptr);
+    ASSERT_EQ(host.Init(), 0);
+  }
+  void TearDown() override {
+    host.Quit();
+    host.UnloadPlugin();
+    EXPECT_EQ(host.Count(host_simulator::EventKind::kViolation), 0u) << host.Log();
+  }
+
+  host_simulator::PlayerHost host;
+
+ private:
+  const char* folderVariable_;
+  const char* folder_;
+};
 
 }  // namespace integration

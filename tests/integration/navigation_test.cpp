@@ -28,19 +28,9 @@ std::wstring TestFile(const std::wstring& name) {
   return integration::FolderFile("SHEETWALK_TEST_FILES", name);
 }
 
-class NavigationTest : public ::testing::Test {
+class NavigationTest : public integration::PluginTest {
  protected:
-  void SetUp() override {
-    ASSERT_NE(std::getenv("SHEETWALK_TEST_FILES"), nullptr) << "SHEETWALK_TEST_FILES names the test files' folder";
-    ASSERT_TRUE(host.LoadPlugin(integration::BesideExecutable(L"gen_Sheetwalk.dll")));
-    ASSERT_NE(host.CallExport().descriptor, nullptr);
-    ASSERT_EQ(host.Init(), 0);
-  }
-  void TearDown() override {
-    host.Quit();
-    host.UnloadPlugin();
-    EXPECT_EQ(host.Count(EventKind::kViolation), 0u) << host.Log();
-  }
+  NavigationTest() : PluginTest("SHEETWALK_TEST_FILES", "the test files' folder") {}
 
   void PlayAt(const std::wstring& file, int ms) {
     host.SetPlaylist({file});
@@ -50,8 +40,6 @@ class NavigationTest : public ::testing::Test {
     return host.FormatTitle(host.EntryPath(host.currentIndex()), format);
   }
   size_t Refreshes() const { return host.Count(EventKind::kRefreshSecond); }
-
-  PlayerHost host;
 };
 
 struct CommandCase {

@@ -1,6 +1,7 @@
 // The plug-in shell as the player sees it: the export and its descriptor, the
 // three entries, the hook on the main window, the timer and the title refresh
 // after stop. Every test loads the real gen_Sheetwalk.dll into the player host.
+#include "tests/integration/integration_support.h"
 #include "tools/host_simulator/player_host.h"
 
 #include <gtest/gtest.h>
@@ -21,12 +22,7 @@ using host_simulator::PluginEntries;
 constexpr LRESULT kCommandResult = 0x5EED;
 constexpr int kHeldPosition = 61000;
 
-std::wstring PluginPath() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder(path);
-  return folder.substr(0, folder.find_last_of(L"\\/") + 1) + L"gen_Sheetwalk.dll";
-}
+using integration::PluginPath;
 
 // An entry of the module loaded now at the offset that `entry` had in the
 // module loaded earlier: the same code in a fresh image, whose statics have

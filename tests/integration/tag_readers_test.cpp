@@ -19,6 +19,7 @@
 #include "tags/text_conversion.h"
 #include "tests/data/tag_files.h"
 #include "tests/data/text_cases.h"
+#include "tests/integration/integration_support.h"
 
 namespace {
 
@@ -134,24 +135,16 @@ TEST(FLACAnsiFileNameTest, NameOpensFileInFolderOutsideCodePage) {
 constexpr wchar_t kChildFolder[] = L"SHEETWALK_FLAC_TEST_FOLDER";
 constexpr wchar_t kLibrary[] = L"SHEETWALK_FLAC_TEST_LIBRARY";
 
-std::wstring OwnPath() {
-  wchar_t path[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  return std::wstring(path, length);
-}
-
-std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
-
 DWORD RunInChild(const std::wstring& folder) {
   const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
   const std::string filter = std::string(test->test_suite_name()) + "." + test->name();
   const std::wstring exe = folder + L"\\tag_readers_child.exe";
-  if (!CopyFileW(OwnPath().c_str(), exe.c_str(), FALSE)) {
+  if (!CopyFileW(integration::ExecutablePath().c_str(), exe.c_str(), FALSE)) {
     return 1000;
   }
   std::wstring command = L"\"" + exe + L"\" --gtest_filter=" + std::wstring(filter.begin(), filter.end());
   SetEnvironmentVariableW(kChildFolder, folder.c_str());
-  SetEnvironmentVariableW(kLibrary, (FolderOf(OwnPath()) + L"\\libFLAC.dll").c_str());
+  SetEnvironmentVariableW(kLibrary, integration::BesideExecutable(L"libFLAC.dll").c_str());
   wchar_t systemFolder[MAX_PATH];
   GetSystemDirectoryW(systemFolder, MAX_PATH);
   wchar_t oldPath[32767];
@@ -184,7 +177,7 @@ std::wstring MakeChildFolder(const wchar_t* name, bool withLibrary) {
   CreateDirectoryW(folder.c_str(), nullptr);
   DeleteFileW((folder + L"\\libFLAC.dll").c_str());
   if (withLibrary) {
-    EXPECT_TRUE(CopyFileW((FolderOf(OwnPath()) + L"\\libFLAC.dll").c_str(),
+    EXPECT_TRUE(CopyFileW(integration::BesideExecutable(L"libFLAC.dll").c_str(),
                           (folder + L"\\libFLAC.dll").c_str(), FALSE));
   }
   return folder;
@@ -210,7 +203,7 @@ TEST(FLACLibrarySearchTest, WithoutLibraryEveryParseFailsAndNoSecondSearch) {
     // The library is beside this executable now; only a new search would find it.
     wchar_t library[MAX_PATH];
     ASSERT_GT(GetEnvironmentVariableW(kLibrary, library, MAX_PATH), 0u);
-    ASSERT_TRUE(CopyFileW(library, (FolderOf(OwnPath()) + L"\\libFLAC.dll").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(library, integration::BesideExecutable(L"libFLAC.dll").c_str(), FALSE));
     CFLACTagParser parser;
     EXPECT_FALSE(parser.Parse(path.c_str()));
     EXPECT_EQ(GetModuleHandleW(L"libFLAC.dll"), nullptr);

@@ -1,34 +1,14 @@
 #include "cuesheet/cue_sheet.h"
+#include "tests/support/counting_allocator.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
 #include <limits>
-#include <new>
 #include <string>
 #include <type_traits>
 #include <vector>
 
-// Every allocation of this test program passes through here, so a test can
-// prove that a stretch of code allocates nothing. Kept out of line: inlined,
-// g++ takes the free for a mismatch with the new.
-namespace {
-std::atomic<long> allocations{0};
-}  // namespace
-
-[[gnu::noinline]] void* operator new(std::size_t size) {
-  allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size == 0 ? 1 : size)) {
-    return p;
-  }
-  throw std::bad_alloc();
-}
-[[gnu::noinline]] void* operator new[](std::size_t size) { return ::operator new(size); }
-[[gnu::noinline]] void operator delete(void* p) noexcept { std::free(p); }
-[[gnu::noinline]] void operator delete[](void* p) noexcept { std::free(p); }
-[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-[[gnu::noinline]] void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+using counting_allocator::allocations;
 
 namespace {
 

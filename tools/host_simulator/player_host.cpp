@@ -22,6 +22,22 @@ std::string Number(long long value) { return std::to_string(value); }
 
 }  // namespace
 
+std::wstring ExecutablePath() {
+  std::wstring path(MAX_PATH, L'\0');
+  DWORD length = 0;
+  // A path cut to the buffer fills it: ask again with more room.
+  while ((length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()))) >= path.size()) {
+    path.resize(path.size() * 2);
+  }
+  path.resize(length);
+  return path;
+}
+
+std::wstring BesideExecutable(const wchar_t* name) {
+  const std::wstring path = ExecutablePath();
+  return path.substr(0, path.find_last_of(L"\\/") + 1) + name;
+}
+
 std::string ToUtf8(std::wstring_view text) {
   if (text.empty()) return {};
   const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),

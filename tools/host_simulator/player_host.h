@@ -49,6 +49,11 @@ struct Event {
   std::wstring detail{};
 };
 
+// The running program's path, and a file beside it, as the player finds its
+// plug-ins in its own folder. Either may be longer than MAX_PATH.
+std::wstring ExecutablePath();
+std::wstring BesideExecutable(const wchar_t* name);
+
 // One line of plain UTF-8 text describing the event.
 std::string Describe(const Event& event);
 std::string ToUtf8(std::wstring_view text);

@@ -62,13 +62,6 @@ std::wstring Description(const PluginDescriptor* descriptor) {
   return wide;
 }
 
-std::wstring BesideProgram(const wchar_t* name) {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring result(path);
-  return result.substr(0, result.find_last_of(L"\\/") + 1) + name;
-}
-
 std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator) {
   std::vector<std::wstring> parts;
   size_t start = 0;
@@ -215,7 +208,7 @@ int Smoke(PlayerHost& host) {
 int main() {
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-  std::wstring plugin = BesideProgram(L"gen_Sheetwalk.dll");
+  std::wstring plugin = host_simulator::BesideExecutable(L"gen_Sheetwalk.dll");
   std::wstring format = L"[%artist% - ]%title%";
   std::wstring script = kDefaultScript;
   std::vector<std::optional<std::wstring>> playlist;
