@@ -46,9 +46,16 @@ const char16_t* CRUDARAPlugin::AnswerTitleTag(const wchar_t* tag) {
 
 wchar_t* CRUDARAPlugin::GetTitleTag(const wchar_t* tag, void* context) {
   ownAnswer = nullptr;
-  if (tag != nullptr) ownAnswer = AnswerTitleTag(tag);
+  // An answer that cannot be recorded as the plug-in's is not given: its
+  // free would reach the player's free function. The tag then goes to the
+  // player, as does any tag whose answer failed.
+  try {
+    if (tag != nullptr) ownAnswer = AnswerTitleTag(tag);
+    if (ownAnswer != nullptr && !handedOut.contains(ownAnswer)) handedOut.insert(ownAnswer);
+  } catch (...) {
+    ownAnswer = nullptr;
+  }
   if (ownAnswer != nullptr) {
-    if (!handedOut.contains(ownAnswer)) handedOut.insert(ownAnswer);
     // Text the plug-in owns and the player only reads.
     return const_cast<wchar_t*>(platform::AsWide(ownAnswer));
   }

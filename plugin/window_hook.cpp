@@ -23,17 +23,25 @@ void CRUDARAPlugin::StopTimer() {
   if (timerId != 0) KillTimer(nullptr, timerId);
 }
 
+// No exception of the plug-in's may unwind into the player: one inside a
+// handler leaves the message to the player, as if the plug-in were not there.
 LRESULT CRUDARAPlugin::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   LRESULT slot = 0;
-  if (message == WM_COMMAND) {
-    if (OnPrevNextCommand(wParam, lParam, &slot)) return 0;
-  } else if (message == WM_USER && lParam == player_message::kFormatTitle) {
-    HookTitleFormat(wParam, lParam, &slot);
+  try {
+    if (message == WM_COMMAND) {
+      if (OnPrevNextCommand(wParam, lParam, &slot)) return 0;
+    } else if (message == WM_USER && lParam == player_message::kFormatTitle) {
+      HookTitleFormat(wParam, lParam, &slot);
+    }
+  } catch (...) {
   }
 
   const LRESULT result = CallWindowProcW(previousWindowProc, window, message, wParam, lParam);
 
-  if (message == WM_COMMAND) OnStopCommand(wParam, lParam, &slot);
+  try {
+    if (message == WM_COMMAND) OnStopCommand(wParam, lParam, &slot);
+  } catch (...) {
+  }
   return result;
 }
 
@@ -55,5 +63,9 @@ LRESULT CALLBACK CRUDARAPlugin::StaticWindowProc(HWND window, UINT message, WPAR
 }
 
 void CALLBACK CRUDARAPlugin::StaticTimerProc(HWND window, UINT message, UINT_PTR timerEvent, DWORD time) {
-  instance->OnTimer(window, message, timerEvent, time);
+  try {
+    instance->OnTimer(window, message, timerEvent, time);
+  } catch (...) {
+    // The tick is lost; the next one tries again.
+  }
 }
