@@ -100,6 +100,9 @@ const CueSheet* CueSheetCache::ReadCueSheet(const char16_t* path, std::u16string
     const CueTextOutcome outcome = source.read(search, text);
     if (outcome == CueTextOutcome::kUnreadable) search.conclusive = false;
     if (outcome != CueTextOutcome::kFound) continue;
+    // Taggers copy a cue file's UTF-8 byte order mark into the tag with the
+    // text; left in, it would hide the command of the first line.
+    if (text.starts_with(u'\uFEFF')) text.erase(0, 1);
     CueSheet& sheet = sheets.try_emplace(std::u16string(key)).first->second;
     const bool complete = sheet.Parse(text);
     return complete || source.answersStoppedParse ? &sheet : nullptr;
