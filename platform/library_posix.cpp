@@ -1,8 +1,13 @@
 #include "platform/library.h"
 
 #include <dlfcn.h>
+#include <link.h>
+#include <unistd.h>
 
+#include <string>
 #include <string_view>
+
+#include "platform/code_page.h"
 
 namespace platform {
 namespace {
@@ -36,6 +41,30 @@ void* FindSymbol(void* library, const char* name) {
     return nullptr;
   }
   return dlsym(library, name);
+}
+
+bool GetLibraryPath(void* library, std::u16string& path) {
+  link_map* map = nullptr;
+  if (library == nullptr || dlinfo(library, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr ||
+      map->l_name == nullptr || map->l_name[0] == '\0') {
+    return false;
+  }
+  // The name as the loader opened it, which a relative search folder leaves
+  // relative to the working folder.
+  std::string name = map->l_name;
+  if (name[0] != '/') {
+    char folder[4096];
+    if (getcwd(folder, sizeof folder) == nullptr) {
+      return false;
+    }
+    name = std::string(folder) + "/" + name;
+  }
+  std::u16string wide = DecodeText(name, CodePage::kUtf8);
+  if (wide.empty()) {
+    return false;
+  }
+  path = std::move(wide);
+  return true;
 }
 
 }  // namespace platform

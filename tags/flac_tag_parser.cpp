@@ -1,32 +1,53 @@
 #include "tags/flac_tag_parser.h"
 
 #include <algorithm>
-#include <cstring>
+#include <cstdint>
+#include <memory>
+#include <new>
 #include <string>
+#include <utility>
 
 #include "platform/code_page.h"
 #include "platform/file.h"
 #include "platform/library.h"
-#include "tags/flac_metadata.h"
 #include "tags/text_conversion.h"
 
 namespace {
 
 const std::u16string kCueSheetItem = u"CUESHEET";
 
+// Past this many blocks a file's metadata counts as damaged. Real files have
+// a few dozen at most; a file of nothing but empty block headers would
+// otherwise be walked four bytes at a time on the player's thread, each step
+// a seek (some 30 us under Wine).
+constexpr int kMaxBlocks = 1024;
+
 enum class BindingState { kNotTried, kBound, kUnavailable };
 
-// The process-wide libFLAC binding. The first Parse decides it once, from the
-// player's user-interface thread; a failed load is never retried and a loaded
-// library is never released.
+// The process-wide libFLAC binding. The first use decides it once, from the
+// player's user-interface thread; a failed load, or a library without one of
+// the functions, is never retried, and a loaded library is never released.
 struct FLACBinding {
   BindingState state = BindingState::kNotTried;
-  flac::GetTagsFunction getTags = nullptr;
+  void* library = nullptr;
+  flac::IteratorNewFunction iteratorNew = nullptr;
+  flac::IteratorDeleteFunction iteratorDelete = nullptr;
+  flac::IteratorStatusFunction iteratorStatus = nullptr;
+  flac::IteratorInitFunction iteratorInit = nullptr;
+  flac::IteratorNextFunction iteratorNext = nullptr;
+  flac::IteratorGetBlockTypeFunction getBlockType = nullptr;
+  flac::IteratorGetBlockFunction getBlock = nullptr;
   flac::ObjectDeleteFunction objectDelete = nullptr;
   FLACFileNameEncoding fileNames = FLACFileNameEncoding::kUtf8ThenAnsi;
 };
 
 FLACBinding binding;
+
+template <typename Function>
+bool FindFunction(void* library, const char* name, Function& function) {
+  function = reinterpret_cast<Function>(platform::FindSymbol(library, name));
+  return function != nullptr;
+}
 
 const FLACBinding& BindFLAC() {
   if (binding.state != BindingState::kNotTried) {
@@ -37,63 +58,110 @@ const FLACBinding& BindFLAC() {
   if (library == nullptr) {
     return binding;
   }
-  auto getTags = reinterpret_cast<flac::GetTagsFunction>(
-      platform::FindSymbol(library, "FLAC__metadata_get_tags"));
-  auto objectDelete = reinterpret_cast<flac::ObjectDeleteFunction>(
-      platform::FindSymbol(library, "FLAC__metadata_object_delete"));
-  if (getTags == nullptr || objectDelete == nullptr) {
+  FLACBinding bound;
+  if (!FindFunction(library, "FLAC__metadata_simple_iterator_new", bound.iteratorNew) ||
+      !FindFunction(library, "FLAC__metadata_simple_iterator_delete", bound.iteratorDelete) ||
+      !FindFunction(library, "FLAC__metadata_simple_iterator_status", bound.iteratorStatus) ||
+      !FindFunction(library, "FLAC__metadata_simple_iterator_init", bound.iteratorInit) ||
+      !FindFunction(library, "FLAC__metadata_simple_iterator_next", bound.iteratorNext) ||
+      !FindFunction(library, "FLAC__metadata_simple_iterator_get_block_type", bound.getBlockType) ||
+      !FindFunction(library, "FLAC__metadata_simple_iterator_get_block", bound.getBlock) ||
+      !FindFunction(library, "FLAC__metadata_object_delete", bound.objectDelete)) {
     return binding;
   }
   // FLAC__VERSION_STRING is a data export: the address of a pointer to text.
   const auto* version =
       static_cast<const char* const*>(platform::FindSymbol(library, "FLAC__VERSION_STRING"));
-  binding.fileNames = GetFLACFileNameEncoding(version != nullptr ? *version : nullptr);
-  binding.getTags = getTags;
-  binding.objectDelete = objectDelete;
-  binding.state = BindingState::kBound;
+  bound.fileNames = GetFLACFileNameEncoding(version != nullptr ? *version : nullptr);
+  bound.library = library;
+  bound.state = BindingState::kBound;
+  binding = bound;
   return binding;
 }
 
-// libFLAC leaves the tag object to its caller.
-class TagObject {
+using Block = std::unique_ptr<flac::StreamMetadata, flac::ObjectDeleteFunction>;
+
+// libFLAC's simple metadata iterator over one file, read-only; it closes the
+// file when it is deleted.
+class Iterator {
  public:
-  explicit TagObject(flac::ObjectDeleteFunction objectDelete) : objectDelete_(objectDelete) {}
-  ~TagObject() {
-    if (object != nullptr) {
-      objectDelete_(object);
+  explicit Iterator(const FLACBinding& flac) : flac_(flac), iterator_(flac.iteratorNew()) {}
+  ~Iterator() {
+    if (iterator_ != nullptr) {
+      flac_.iteratorDelete(iterator_);
     }
   }
-  TagObject(const TagObject&) = delete;
-  TagObject& operator=(const TagObject&) = delete;
+  Iterator(const Iterator&) = delete;
+  Iterator& operator=(const Iterator&) = delete;
 
-  flac::StreamMetadata* object = nullptr;
+  bool Created() const { return iterator_ != nullptr; }
+
+  // Attaches to the file, closing any file attached before. The file's
+  // modification time is left alone: nothing is written.
+  flac::IteratorStatus Init(const char* fileName) {
+    if (flac_.iteratorInit(iterator_, fileName, /*readOnly=*/1, /*preserveFileStats=*/0) != 0) {
+      return flac::IteratorStatus::kOk;
+    }
+    return Failure();
+  }
+
+  uint32_t BlockType() const { return flac_.getBlockType(iterator_); }
+
+  // The current block, read; null on failure, after which only Failure()
+  // may be asked.
+  Block GetBlock() { return Block(flac_.getBlock(iterator_), flac_.objectDelete); }
+
+  // False after the last block, with `status` kOk, or on failure.
+  bool Next(flac::IteratorStatus& status) {
+    if (flac_.iteratorNext(iterator_) != 0) {
+      return true;
+    }
+    status = flac_.iteratorStatus(iterator_);
+    return false;
+  }
+
+  // Why the last call failed; never kOk.
+  flac::IteratorStatus Failure() {
+    const flac::IteratorStatus status = flac_.iteratorStatus(iterator_);
+    return status != flac::IteratorStatus::kOk ? status : flac::IteratorStatus::kReadError;
+  }
 
  private:
-  flac::ObjectDeleteFunction objectDelete_;
+  const FLACBinding& flac_;
+  flac::SimpleIterator* iterator_;
 };
 
 bool SurvivesAnsi(std::u16string_view path, const std::string& name) {
   return !name.empty() && ToWideString(name, platform::CodePage::kAnsi) == path;
 }
 
-bool GetTags(const FLACBinding& flac, const char16_t* path, TagObject& tags) {
+// Attaches `iterator` to the file at `path` under the 8-bit name that the
+// bound libFLAC takes. A name that cannot be formed counts as a file that
+// did not open.
+flac::IteratorStatus OpenFile(Iterator& iterator, FLACFileNameEncoding encoding, const char16_t* path) {
+  constexpr flac::IteratorStatus kNotOpened = flac::IteratorStatus::kErrorOpeningFile;
   std::string name;
-  switch (flac.fileNames) {
+  switch (encoding) {
     case FLACFileNameEncoding::kUtf8:
       name = ToUtf8String(path);
-      return !name.empty() && flac.getTags(name.c_str(), &tags.object) != 0;
+      return name.empty() ? kNotOpened : iterator.Init(name.c_str());
     case FLACFileNameEncoding::kAnsi:
-      return GetFLACAnsiFileName(path, name) && flac.getTags(name.c_str(), &tags.object) != 0;
+      return GetFLACAnsiFileName(path, name) ? iterator.Init(name.c_str()) : kNotOpened;
     case FLACFileNameEncoding::kUtf8ThenAnsi: {
       const std::string utf8Name = ToUtf8String(path);
-      if (!utf8Name.empty() && flac.getTags(utf8Name.c_str(), &tags.object) != 0) {
-        return true;
+      if (!utf8Name.empty()) {
+        const flac::IteratorStatus status = iterator.Init(utf8Name.c_str());
+        if (status != kNotOpened) {
+          return status;
+        }
       }
-      return GetFLACAnsiFileName(path, name) && name != utf8Name &&
-             flac.getTags(name.c_str(), &tags.object) != 0;
+      if (!GetFLACAnsiFileName(path, name) || name == utf8Name) {
+        return kNotOpened;
+      }
+      return iterator.Init(name.c_str());
     }
   }
-  return false;
+  return kNotOpened;
 }
 
 // Reads a run of at most four decimal digits; false if there is none.
@@ -110,36 +178,148 @@ bool ReadVersionNumber(const char*& text, int& number) {
   return digits > 0;
 }
 
-// Whether the file starts as a FLAC stream: "fLaC" at its start, or right
-// after an ID3v2 tag. libFLAC itself hunts through a file that is not FLAC
-// for a stream, and in digital silence it reads to the end: a whole WAV file
-// on every timer tick for a playing file without a cue sheet.
-bool StartsAsFLAC(const char16_t* path) {
-  platform::File file;
-  unsigned char head[10];
-  uint32_t bytesRead = 0;
-  if (!file.Open(path, platform::FileAccess::kRandomAccess) || !file.Read(head, sizeof head, bytesRead) ||
-      bytesRead < 4) {
+FLACReadStatus ToReadStatus(flac::IteratorStatus status) {
+  switch (status) {
+    case flac::IteratorStatus::kOk:
+      return FLACReadStatus::kRead;
+    // Not "fLaC" at the start or after an ID3v2 tag, or a first block that
+    // is no stream info block.
+    case flac::IteratorStatus::kNotAFLACFile:
+    case flac::IteratorStatus::kBadMetadata:
+      return FLACReadStatus::kNotFLAC;
+    default:
+      return FLACReadStatus::kUnreadable;
+  }
+}
+
+// Whether a comment's key is CUESHEET with its ASCII letters in any case:
+// exactly the comments that AddFLACComment stores under kCueSheetItem, as
+// UTF-8 decodes ASCII bytes to themselves and nothing else to ASCII.
+bool HasCueSheetKey(const flac::VorbisCommentEntry& comment) {
+  constexpr char kKey[] = "CUESHEET=";
+  constexpr uint32_t kKeyLength = sizeof kKey - 1;
+  if (comment.entry == nullptr || comment.length < kKeyLength) {
     return false;
   }
-  if (std::memcmp(head, "fLaC", 4) == 0) {
-    return true;
+  for (uint32_t i = 0; i < kKeyLength; ++i) {
+    char c = static_cast<char>(comment.entry[i]);
+    if (c >= 'a' && c <= 'z') {
+      c = static_cast<char>(c - 'a' + 'A');
+    }
+    if (c != kKey[i]) {
+      return false;
+    }
   }
-  if (bytesRead < sizeof head || std::memcmp(head, "ID3", 3) != 0) {
+  return true;
+}
+
+// Whether the tracks and index points of a cue sheet fill exactly the length
+// that its block header declares. libFLAC reads as many tracks as the block
+// claims, on into the blocks after it if need be.
+bool CueSheetFillsBlock(const flac::CueSheet& sheet, uint32_t blockLength) {
+  // Catalog number 128, lead-in 8, flags and reserved 259, track count 1.
+  uint64_t length = 396;
+  if (sheet.trackCount > 0 && sheet.tracks == nullptr) {
     return false;
   }
-  // The ID3v2 size is four 7-bit bytes, without the 10-byte header and the
-  // 10-byte footer that flag 0x10 announces.
-  uint64_t offset = 10;
-  for (int i = 6; i < 10; ++i) {
-    offset += static_cast<uint64_t>(head[i] & 0x7F) << (7 * (9 - i));
+  for (uint32_t i = 0; i < sheet.trackCount; ++i) {
+    // Offset 8, number 1, ISRC 12, flags and reserved 14, index count 1;
+    // each index point offset 8, number 1, reserved 3.
+    length += 36 + 12 * static_cast<uint64_t>(sheet.tracks[i].indexCount);
   }
-  if (head[5] & 0x10) {
-    offset += 10;
+  return length == blockLength;
+}
+
+// Samples to whole ms, rounded down; false when there is no sample rate or
+// the time does not fit in 32 signed bits of ms.
+bool SamplesToMilliseconds(uint64_t samples, uint32_t sampleRate, int32_t& ms) {
+  if (sampleRate == 0) {
+    return false;
   }
-  unsigned char marker[4];
-  return file.Seek(offset) && file.Read(marker, sizeof marker, bytesRead) && bytesRead == sizeof marker &&
-         std::memcmp(marker, "fLaC", 4) == 0;
+  const uint64_t seconds = samples / sampleRate;
+  if (seconds > INT32_MAX / 1000 + 1) {
+    return false;
+  }
+  // The remainder is below the rate, so its product with 1000 fits easily.
+  const uint64_t total = seconds * 1000 + samples % sampleRate * 1000 / sampleRate;
+  if (total > INT32_MAX) {
+    return false;
+  }
+  ms = static_cast<int32_t>(total);
+  return true;
+}
+
+// What one walk over a file's metadata collects.
+struct MetadataWalk {
+  bool everyComment = false;  // every comment, or only CUESHEET ones
+  bool cueBlock = false;      // the stream info and CUESHEET blocks too
+  bool hasComments = false;   // a Vorbis comment block was read
+  TagItems comments;
+  bool hasCueBlock = false;
+  std::vector<FLACCueTrack> cueTracks;
+  uint32_t sampleRate = 0;
+};
+
+void TakeBlock(const flac::StreamMetadata& block, MetadataWalk& walk) {
+  switch (block.type) {
+    case flac::kStreamInfoType:
+      walk.sampleRate = block.data.streamInfo.sampleRate;
+      break;
+    case flac::kVorbisCommentType: {
+      walk.hasComments = true;
+      const flac::VorbisComment& comments = block.data.vorbisComment;
+      for (uint32_t i = 0; comments.comments != nullptr && i < comments.commentCount; ++i) {
+        const flac::VorbisCommentEntry& comment = comments.comments[i];
+        if (walk.everyComment || HasCueSheetKey(comment)) {
+          AddFLACComment(comment.entry, comment.length, walk.comments);
+        }
+      }
+      break;
+    }
+    case flac::kCueSheetType:
+      if (CueSheetFillsBlock(block.data.cueSheet, block.length)) {
+        walk.hasCueBlock = true;
+        walk.cueTracks = GetFLACBlockTracks(block.data.cueSheet, walk.sampleRate);
+      }
+      break;
+  }
+}
+
+// Walks the block headers of the file at `path`, reading only the blocks that
+// `walk` asks for and seeking past all others.
+FLACReadStatus WalkMetadata(const FLACBinding& flac, const char16_t* path, MetadataWalk& walk) {
+  Iterator iterator(flac);
+  if (!iterator.Created()) {
+    return FLACReadStatus::kUnreadable;
+  }
+  const flac::IteratorStatus opened = OpenFile(iterator, flac.fileNames, path);
+  if (opened != flac::IteratorStatus::kOk) {
+    return ToReadStatus(opened);
+  }
+  // Where the last block lacks its last-block flag, the walk ends at the
+  // first audio frame all the same: the 0xFF that starts its sync code reads
+  // as the header of a last block (of type 127, never read).
+  for (int blocks = 1;; ++blocks) {
+    const uint32_t type = iterator.BlockType();
+    // The first block is the stream info block; init checked that.
+    const bool wanted = (type == flac::kStreamInfoType && blocks == 1 && walk.cueBlock) ||
+                        (type == flac::kVorbisCommentType && !walk.hasComments) ||
+                        (type == flac::kCueSheetType && walk.cueBlock && !walk.hasCueBlock);
+    if (wanted) {
+      const Block block = iterator.GetBlock();
+      if (block == nullptr) {
+        return ToReadStatus(iterator.Failure());
+      }
+      TakeBlock(*block, walk);
+    }
+    flac::IteratorStatus status = flac::IteratorStatus::kOk;
+    if (!iterator.Next(status)) {
+      return ToReadStatus(status);
+    }
+    if (blocks == kMaxBlocks) {
+      return FLACReadStatus::kNotFLAC;
+    }
+  }
 }
 
 }  // namespace
@@ -228,26 +408,85 @@ bool CFLACTagParser::Parse(const char16_t* path) {
   if (flac.state != BindingState::kBound || path == nullptr || *path == u'\0') {
     return false;
   }
-  if (!StartsAsFLAC(path)) {
+  MetadataWalk walk;
+  walk.everyComment = true;
+  if (WalkMetadata(flac, path, walk) != FLACReadStatus::kRead || !walk.hasComments) {
     return false;
   }
-  TagObject tags(flac.objectDelete);
-  if (!GetTags(flac, path, tags)) {
-    return false;
-  }
-  const flac::StreamMetadata* block = tags.object;
-  if (block == nullptr || block->type != flac::kVorbisCommentType ||
-      block->data.vorbisComment.commentCount == 0 || block->data.vorbisComment.comments == nullptr) {
-    return true;
-  }
-  const flac::VorbisComment& comments = block->data.vorbisComment;
-  for (uint32_t i = 0; i < comments.commentCount; ++i) {
-    AddFLACComment(comments.comments[i].entry, comments.comments[i].length, items);
+  for (auto& [key, value] : walk.comments) {
+    items.insert_or_assign(key, std::move(value));
   }
   return true;
 }
 
+void ReadFLACCueData(const char16_t* path, FLACCueData& data) {
+  data = FLACCueData{};
+  const FLACBinding& flac = BindFLAC();
+  if (flac.state != BindingState::kBound) {
+    data.status = FLACReadStatus::kLibraryMissing;
+    return;
+  }
+  if (path == nullptr || *path == u'\0') {
+    return;
+  }
+  try {
+    MetadataWalk walk;
+    walk.cueBlock = true;
+    const FLACReadStatus status = WalkMetadata(flac, path, walk);
+    if (status != FLACReadStatus::kRead) {
+      data.status = status;
+      return;
+    }
+    if (auto found = walk.comments.find(kCueSheetItem); found != walk.comments.end()) {
+      data.hasComment = true;
+      data.commentText = std::move(found->second);
+    }
+    data.hasBlock = walk.hasCueBlock;
+    data.blockTracks = std::move(walk.cueTracks);
+    data.status = FLACReadStatus::kRead;
+  } catch (const std::bad_alloc&) {
+    data = FLACCueData{};
+  }
+}
+
+bool GetFLACLibraryPath(std::u16string& path) {
+  const FLACBinding& flac = BindFLAC();
+  return flac.state == BindingState::kBound && platform::GetLibraryPath(flac.library, path);
+}
+
+std::vector<FLACCueTrack> GetFLACBlockTracks(const flac::CueSheet& block, uint32_t sampleRate) {
+  std::vector<FLACCueTrack> tracks;
+  if (block.tracks == nullptr || block.trackCount < 2) {
+    return tracks;
+  }
+  tracks.resize(block.trackCount - 1);
+  for (uint32_t i = 0; i < tracks.size(); ++i) {
+    const flac::CueSheetTrack& track = block.tracks[i];
+    const flac::CueSheetIndex* index1 = nullptr;
+    for (uint32_t j = 0; track.indices != nullptr && j < track.indexCount && index1 == nullptr; ++j) {
+      if (track.indices[j].number == 1) {
+        index1 = &track.indices[j];
+      }
+    }
+    FLACCueTrack& cue = tracks[i];
+    cue.hasIndex1 = index1 != nullptr && index1->offset <= UINT64_MAX - track.offset &&
+                    SamplesToMilliseconds(track.offset + index1->offset, sampleRate, cue.start);
+    if (!cue.hasIndex1) {
+      cue.start = 0;
+    }
+  }
+  return tracks;
+}
+
 CueTextOutcome ReadFLACCueText(const char16_t* path, std::u16string& text) {
-  CFLACTagParser tags;
-  return tags.Parse(path) && tags.GetItem(kCueSheetItem, text) ? CueTextOutcome::kFound : CueTextOutcome::kAbsent;
+  FLACCueData data;
+  ReadFLACCueData(path, data);
+  if (data.status == FLACReadStatus::kUnreadable) {
+    return CueTextOutcome::kUnreadable;
+  }
+  if (data.status != FLACReadStatus::kRead || !data.hasComment) {
+    return CueTextOutcome::kAbsent;
+  }
+  text = std::move(data.commentText);
+  return CueTextOutcome::kFound;
 }

@@ -1,10 +1,12 @@
-// The FLAC reader's parts that need no FLAC file: the comment splitting, the
-// choice of file name encoding, the layout of libFLAC's objects, and a process
-// that finds no loadable libFLAC. FLAC files written by flac and metaflac are
-// read in tag_files_unittest.cpp.
+// The FLAC reader: the comment splitting, the choice of file name encoding,
+// the layout of libFLAC's objects, the CUESHEET block's track starts, the
+// files of make_flac_files.py with what a read of them costs, and a process
+// that finds no loadable libFLAC. The comments of the files that
+// make_tag_files.py writes are read in tag_files_unittest.cpp.
 #include "tags/flac_tag_parser.h"
 
 #include <FLAC/format.h>
+#include <FLAC/metadata.h>
 #include <dlfcn.h>
 #include <link.h>
 #include <spawn.h>
@@ -14,8 +16,11 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -39,7 +44,30 @@ static_assert(offsetof(flac::VorbisComment, comments) ==
 static_assert(offsetof(flac::StreamMetadata, type) == offsetof(FLAC__StreamMetadata, type));
 static_assert(offsetof(flac::StreamMetadata, data) == offsetof(FLAC__StreamMetadata, data));
 static_assert(sizeof(FLAC__MetadataType) == sizeof(uint32_t));
+static_assert(flac::kStreamInfoType == FLAC__METADATA_TYPE_STREAMINFO);
 static_assert(flac::kVorbisCommentType == FLAC__METADATA_TYPE_VORBIS_COMMENT);
+static_assert(flac::kCueSheetType == FLAC__METADATA_TYPE_CUESHEET);
+static_assert(sizeof(flac::StreamInfo) == sizeof(FLAC__StreamMetadata_StreamInfo));
+static_assert(offsetof(flac::StreamInfo, sampleRate) == offsetof(FLAC__StreamMetadata_StreamInfo, sample_rate));
+static_assert(sizeof(flac::CueSheetIndex) == sizeof(FLAC__StreamMetadata_CueSheet_Index));
+static_assert(offsetof(flac::CueSheetIndex, number) == offsetof(FLAC__StreamMetadata_CueSheet_Index, number));
+static_assert(sizeof(flac::CueSheetTrack) == sizeof(FLAC__StreamMetadata_CueSheet_Track));
+static_assert(offsetof(flac::CueSheetTrack, indexCount) ==
+              offsetof(FLAC__StreamMetadata_CueSheet_Track, num_indices));
+static_assert(offsetof(flac::CueSheetTrack, indices) == offsetof(FLAC__StreamMetadata_CueSheet_Track, indices));
+static_assert(sizeof(flac::CueSheet) == sizeof(FLAC__StreamMetadata_CueSheet));
+static_assert(offsetof(flac::CueSheet, trackCount) == offsetof(FLAC__StreamMetadata_CueSheet, num_tracks));
+static_assert(offsetof(flac::CueSheet, tracks) == offsetof(FLAC__StreamMetadata_CueSheet, tracks));
+static_assert(static_cast<int>(flac::IteratorStatus::kErrorOpeningFile) ==
+              FLAC__METADATA_SIMPLE_ITERATOR_STATUS_ERROR_OPENING_FILE);
+static_assert(static_cast<int>(flac::IteratorStatus::kNotAFLACFile) ==
+              FLAC__METADATA_SIMPLE_ITERATOR_STATUS_NOT_A_FLAC_FILE);
+static_assert(static_cast<int>(flac::IteratorStatus::kBadMetadata) ==
+              FLAC__METADATA_SIMPLE_ITERATOR_STATUS_BAD_METADATA);
+static_assert(static_cast<int>(flac::IteratorStatus::kReadError) == FLAC__METADATA_SIMPLE_ITERATOR_STATUS_READ_ERROR);
+static_assert(static_cast<int>(flac::IteratorStatus::kSeekError) == FLAC__METADATA_SIMPLE_ITERATOR_STATUS_SEEK_ERROR);
+static_assert(static_cast<int>(flac::IteratorStatus::kMemoryAllocationError) ==
+              FLAC__METADATA_SIMPLE_ITERATOR_STATUS_MEMORY_ALLOCATION_ERROR);
 
 struct CommentCase {
   const char* name;
@@ -119,6 +147,103 @@ TEST(FLACFileNameEncodingTest, ByReleaseOfLibFLAC) {
   }
 }
 
+// One track and the lead-out a case.
+TEST(GetFLACBlockTracksTest, StartOfIndex1InWholeMilliseconds) {
+  struct Case {
+    const char* name;
+    uint32_t sampleRate;
+    uint64_t trackOffset;
+    std::vector<flac::CueSheetIndex> indices;  // {offset, number}
+    FLACCueTrack expected;
+  };
+  const Case cases[] = {
+      {"OffsetsAdded", 44100, 44100, {{0, 0}, {88200, 1}}, {true, 3000}},
+      {"RoundedDown", 44100, 0, {{440, 1}}, {true, 9}},
+      {"FirstIndex1Counts", 1000, 0, {{5, 1}, {7, 1}}, {true, 5}},
+      {"NoIndex1", 44100, 0, {{0, 0}, {10, 2}}, {false, 0}},
+      {"NoIndices", 44100, 0, {}, {false, 0}},
+      {"SampleRate0", 0, 0, {{0, 1}}, {false, 0}},
+      {"LastMillisecondThatFits", 1000, 2147483000, {{647, 1}}, {true, INT32_MAX}},
+      {"PastInt32Milliseconds", 1000, 2147483000, {{648, 1}}, {false, 0}},
+      {"PastInt32MillisecondsAtHighRate", 655350, UINT64_MAX / 2, {{0, 1}}, {false, 0}},
+      {"SumPast64Bits", 44100, UINT64_MAX, {{1, 1}}, {false, 0}},
+  };
+  for (const Case& c : cases) {
+    std::vector<flac::CueSheetIndex> indices = c.indices;
+    flac::CueSheetTrack tracks[2] = {};
+    tracks[0].offset = c.trackOffset;
+    tracks[0].indexCount = static_cast<unsigned char>(indices.size());
+    tracks[0].indices = indices.empty() ? nullptr : indices.data();
+    tracks[1].offset = 1000000;
+    flac::CueSheet block = {};
+    block.trackCount = 2;
+    block.tracks = tracks;
+    EXPECT_EQ(GetFLACBlockTracks(block, c.sampleRate), std::vector<FLACCueTrack>{c.expected}) << c.name;
+  }
+}
+
+// The files of make_flac_files.py, written once per process into the scratch
+// folder.
+std::string& FLACFolder() {
+  static std::string folder;
+  return folder;
+}
+
+bool FLACFilesReady() {
+  if (FLACFolder().empty()) {
+    const std::string folder = test_files::MakeScratchFolder("flac_files");
+    const std::string command = std::string("/usr/bin/python3 '") + SHEETWALK_SOURCE_DIR +
+                                "/tests/data/make_flac_files.py' '" + folder + "'";
+    if (std::system(command.c_str()) != 0) {
+      return false;
+    }
+    FLACFolder() = folder;
+  }
+  return true;
+}
+
+std::u16string FLACFile(const std::u16string& name) { return test_files::Widen(FLACFolder() + "/") + name; }
+
+}  // namespace
+
+#include "tests/data/flac_cue_tests.inc"
+
+namespace {
+
+// Bytes read by this process so far, from every file.
+uint64_t BytesRead() {
+  std::ifstream io("/proc/self/io");
+  std::string field;
+  uint64_t value = 0;
+  while (io >> field >> value) {
+    if (field == "rchar:") return value;
+  }
+  ADD_FAILURE() << "no rchar in /proc/self/io";
+  return 0;
+}
+
+class FLACReadCostTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() { ASSERT_TRUE(FLACFilesReady()); }
+};
+
+// The blocks that a lookup needs (stream info, comments, CUESHEET) hold
+// under 1 KiB in these files.
+TEST_F(FLACReadCostTest, PicturesArePassedUnread) {
+  for (const char16_t* name : {u"picture1m.flac", u"picture10m.flac"}) {
+    const std::u16string path = FLACFile(name);
+    FLACCueData data;
+    ReadFLACCueData(path.c_str(), data);  // binds libFLAC first
+    const uint64_t before = BytesRead();
+    ReadFLACCueData(path.c_str(), data);
+    const uint64_t read = BytesRead() - before;
+    ASSERT_EQ(data.status, FLACReadStatus::kRead);
+    EXPECT_LE(read, 64u * 1024);
+    std::printf("%s: %llu bytes read\n", std::string(path.begin(), path.end()).c_str(),
+                static_cast<unsigned long long>(read));
+  }
+}
+
 // Each test below runs its checks in a child process of this executable whose
 // LD_LIBRARY_PATH starts with a folder of its own: the system's search for
 // libFLAC.so.12 looks there first, and the process-wide binding is new.
@@ -194,6 +319,9 @@ TEST(FLACLibrarySearchTest, WithoutLoadableLibraryEveryParseFailsAndNoSecondSear
       CFLACTagParser parser;
       EXPECT_FALSE(parser.Parse(path.c_str()));
       EXPECT_TRUE(parser.Items().empty());
+      FLACCueData data;
+      ReadFLACCueData(path.c_str(), data);
+      EXPECT_EQ(data.status, FLACReadStatus::kLibraryMissing);
     }
     // The library is loadable now; only a new search would find it.
     const std::filesystem::path library = folder / "lib" / "libFLAC.so.12";
@@ -202,6 +330,8 @@ TEST(FLACLibrarySearchTest, WithoutLoadableLibraryEveryParseFailsAndNoSecondSear
     CFLACTagParser parser;
     EXPECT_FALSE(parser.Parse(path.c_str()));
     EXPECT_TRUE(parser.Items().empty());
+    std::u16string libraryPath;
+    EXPECT_FALSE(GetFLACLibraryPath(libraryPath));
     return;
   }
   EXPECT_EQ(RunInChild(PrepareChildFolder("flac_library_missing", false)), 0);
@@ -215,6 +345,9 @@ TEST(FLACLibrarySearchTest, WorkingLibraryInSearchedFolderIsUsed) {
     EXPECT_TRUE(parser.Parse(AlbumFLAC(childFolder).c_str()));
     std::u16string text;
     EXPECT_TRUE(parser.GetItem(u"CUESHEET", text));
+    std::u16string libraryPath;
+    EXPECT_TRUE(GetFLACLibraryPath(libraryPath));
+    EXPECT_EQ(libraryPath, test_files::Widen(std::string(childFolder) + "/lib/libFLAC.so.12"));
     return;
   }
   EXPECT_EQ(RunInChild(PrepareChildFolder("flac_library_present", true)), 0);
