@@ -17,6 +17,7 @@ struct Search {
   const char16_t* path;
   Watched watched;
   bool conclusive = true;  // every source was read to its answer
+  FLACCueData flac;        // one read gives the comment and the native block
 };
 
 // The side cue files, by the attributes taken at the start of the search:
@@ -32,7 +33,18 @@ CueTextOutcome ReadSideCueFiles(Search& search, std::u16string& text) {
 }
 
 CueTextOutcome ReadAPEv2(Search& search, std::u16string& text) { return ReadAPEv2CueText(search.path, text); }
-CueTextOutcome ReadFLACComment(Search& search, std::u16string& text) { return ReadFLACCueText(search.path, text); }
+CueTextOutcome ReadFLACComment(Search& search, std::u16string& text) {
+  ReadFLACCueData(search.path, search.flac);
+  switch (search.flac.status) {
+    case FLACReadStatus::kRead: break;
+    case FLACReadStatus::kUnreadable: return CueTextOutcome::kUnreadable;
+    case FLACReadStatus::kLibraryMissing:
+    case FLACReadStatus::kNotFLAC: return CueTextOutcome::kAbsent;
+  }
+  if (!search.flac.hasComment) return CueTextOutcome::kAbsent;
+  text = std::move(search.flac.commentText);
+  return CueTextOutcome::kFound;
+}
 
 struct CueSource {
   CueTextOutcome (*read)(Search& search, std::u16string& text);
@@ -91,7 +103,7 @@ const CueSheet* CueSheetCache::GetCueSheet(const char16_t* path) {
 }
 
 const CueSheet* CueSheetCache::ReadCueSheet(const char16_t* path, std::u16string_view key) {
-  Search search{path, {}};
+  Search search{path, {}, true, {}};
   // Taken before anything is read: a file that changes during the search
   // then differs from what is remembered, and is searched again.
   search.conclusive = TakeStamps(path, search.watched);
