@@ -1,23 +1,61 @@
-// The APEv2 reader: a tag whose 32-byte footer is the very end of the file.
+// The APEv2 reader: a tag whose 32-byte footer ends the file, or lies right
+// before an ID3v1 tag that ends it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
+#include "tags/byte_source.h"
 #include "tags/cue_text_source.h"
 #include "tags/tag_parser.h"
 
+enum class APECueStatus { kNoTag, kNoItem, kFound, kUnreadable };
+
+struct APECueResult {
+  APECueStatus status = APECueStatus::kNoTag;
+  bool beforeID3v1 = false;  // the tag was found right before an ID3v1 tag
+  uint32_t itemBytes = 0;    // size of the CUESHEET value, when found
+};
+
+// A lookup reads at most this many bytes of a file besides the CUESHEET
+// value, however large the tag and its other items are.
+constexpr uint32_t kAPECueReadLimit = 64 * 1024;
+
+// The CUESHEET item of the file's APEv2 tag: the tag that ends the file,
+// else the one right before an ID3v1 tag that ends it.
+// kNoTag: the file was read and has no APEv2 tag there, or none readable;
+// kNoItem: a tag without a usable CUESHEET; kFound: `text` holds the decoded
+// value; kUnreadable: the file could not be opened, its size taken, or a read
+// failed (another try may succeed), or memory ran out for the value.
+// `text` is written only when kFound. No exception leaves it.
+//
+// The item headers are walked as ParseAPEItems walks them, and only the
+// CUESHEET value is read and decoded; other values are skipped unread. It is
+// used only when ParseAPEItems would report the walk whole; a walk that
+// needs more than kAPECueReadLimit bytes of headers ends as kNoItem.
+APECueResult ReadAPEv2Cue(const char16_t* path, std::u16string& text);
+// The same over the bytes of `source`, as over a file.
+APECueResult ReadAPEv2Cue(ByteSource& source, std::u16string& text);
+
+// The walk of ReadAPEv2Cue over the items region of `regionSize` bytes at
+// `regionStart` in `source`, reading at most `readLimit` bytes besides the
+// CUESHEET value. kNoItem, kFound or kUnreadable, as for ReadAPEv2Cue.
+APECueResult ReadAPECueItem(ByteSource& source, uint64_t regionStart, uint32_t regionSize,
+                            uint32_t readLimit, std::u16string& text);
+
+// ReadAPEv2Cue as one of the lookup's cue text sources.
+CueTextOutcome ReadAPEv2CueText(const char16_t* path, std::u16string& text);
+
+// Reads every item of the APEv2 tag that ends the file.
 class CAPETagParser final : public CTagParser {
  public:
   bool Parse(const char16_t* path) override;
 };
 
-// The CUESHEET item of the APEv2 tag that ends the file.
-CueTextOutcome ReadAPEv2CueText(const char16_t* path, std::u16string& text);
-
 // Reads the items region of the APEv2 tag that ends the file into `data`
 // (replacing its content): the tag size minus the footer, ending where the
 // footer begins. A tag header is never read. False when the file has no
-// readable tag.
+// readable tag, or the region does not fit in memory.
 bool ReadAPETagData(const char16_t* path, std::string& data);
 
 // Walks the items region: each item is stored under its upper-cased key, the

@@ -1,5 +1,5 @@
 // Files that came from anywhere, played with the real plug-in loaded: broken
-// APEv2 tags, damaged FLAC comments, empty and one-byte files, directories
+// and forged APEv2 tags, 30 MB of cover art, damaged FLAC comments, empty and one-byte files, directories
 // where files belong, a 20 MB cue file, 100,000-character lines and files
 // locked by another program. Whatever the file holds, the player keeps
 // running, keeps its own behaviour wherever the plug-in finds no cue track,
@@ -65,6 +65,14 @@ const BadInput kBadInputs[] = {
     {L"ape_value_size_negative.wv", Outcome::kPlayer},
     {L"ape_value_size_one_past.wv", Outcome::kPlayer},
     {L"ape_key_without_terminator.wv", Outcome::kPlayer},
+    // A footer declaring 0x90000000 bytes of tag in a file of 2.25 GiB: no
+    // string of that size exists on 32 bits.
+    {L"ape_tag_size_2_25GiB.wv", Outcome::kPlayer},
+    // 30 MB of cover art, without a cue sheet and before one.
+    {L"ape_cover_30mb.wv", Outcome::kPlayer},
+    {L"ape_cover_30mb_then_cue.wv", Outcome::kCueTrack},
+    // The APEv2 tag before an ID3v1 tag.
+    {L"ape_before_id3v1.wv", Outcome::kCueTrack},
     // FLAC comment blocks damaged after metaflac wrote them.
     {L"flac_cuesheet_comment_past_block.flac", Outcome::kPlayer},
     {L"flac_vendor_length_maximum.flac", Outcome::kPlayer},

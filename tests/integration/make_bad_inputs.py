@@ -2,10 +2,11 @@
 """Writes the bad inputs of bad_input_test and the albums of
 memory_growth_test into a folder.
 
-Where a real writer exists the file starts from it: wavpack writes the APEv2
-tags and flac and metaflac the FLAC comments, and the damage is then done to
-the bytes those writers laid down. Only what no writer makes (truncated
-footers, impossible sizes) is patched by hand.
+Where a real writer exists the file starts from it: wavpack and mutagen write
+the APEv2 tags, mutagen's ID3 writer an ID3v1 tag after one, and flac and
+metaflac the FLAC comments; the damage is then done to the bytes those writers
+laid down. Only what no writer makes (truncated footers, impossible sizes, an
+item order that mutagen does not write) is patched by hand.
 
     /usr/bin/python3 make_bad_inputs.py OUTPUT_DIR
 
@@ -13,11 +14,15 @@ Every name written here is one that bad_input_test.cpp expects.
 """
 
 import os
+import random
 import shutil
 import struct
 import subprocess
 import sys
 import wave
+
+from mutagen.apev2 import APEv2, APEValue, BINARY, TEXT
+from mutagen.id3 import ID3, TIT2
 
 # Tracks at 0:00, 3:00 and 6:00, as in the navigation tests.
 THREE_TRACKS = (
@@ -28,6 +33,7 @@ THREE_TRACKS = (
     '  TRACK 03 AUDIO\r\n    TITLE "Three"\r\n    INDEX 01 06:00:00\r\n')
 
 LONG_LINE = 100_000
+COVER_BYTES = 30_000_000
 
 
 def run(*args):
@@ -113,6 +119,59 @@ def apev2_files():
     # The NUL that ends the key "Cuesheet" overwritten: the key runs to the
     # end of the items region.
     ape_variant(base, "ape_key_without_terminator.wv", set_first_item(16, b"X"))
+    # A footer that declares 0x90000000 bytes of tag at the end of a sparse
+    # file of 2.25 GiB: the whole file, good.wv and a hole, as items region.
+    with open("ape_tag_size_2_25GiB.wv", "wb") as f:
+        f.write(data)
+        f.seek(0x90000000 - 32)
+        f.write(data[footer:footer + 12] + struct.pack("<I", 0x90000000) + data[footer + 16:])
+    # An ID3v1 tag after wavpack's APEv2 tag, appended by mutagen's ID3
+    # writer (which puts an ID3v2 tag at the front as well).
+    shutil.copy(base, "ape_before_id3v1.wv")
+    id3 = ID3()
+    id3.add(TIT2(encoding=3, text="Trailing ID3v1"))
+    id3.save("ape_before_id3v1.wv", v1=2)
+    apev2_cover_files()
+
+
+def ape_items(data):
+    """(offset, length) of each item of the APEv2 tag that ends `data`."""
+    footer, tag_size = ape_footer(data)
+    at = len(data) - tag_size
+    items = []
+    while at < footer:
+        value_size = struct.unpack_from("<I", data, at)[0]
+        end = data.index(b"\0", at + 8) + 1 + value_size
+        items.append((at, end - at))
+        at = end
+    return items
+
+
+def apev2_cover_files():
+    """30 MB of binary cover art in mutagen's APEv2 tags on WavPack audio:
+    without a CUESHEET, and with one after the cover. mutagen puts smaller
+    items first, so the two items it wrote are swapped, as taggers that keep
+    the order of entry write them."""
+    run("wavpack", "-q", "-y", "silence.wav", "-o", "untagged.wv")
+    cover = APEValue(b"cover.jpg\0\xff\xd8\xff\xe0" + random.Random(30).randbytes(COVER_BYTES), BINARY)
+    shutil.copy("untagged.wv", "ape_cover_30mb.wv")
+    tag = APEv2()
+    tag["Cover Art (Front)"] = cover
+    tag["Title"] = APEValue("Cover only", TEXT)
+    tag.save("ape_cover_30mb.wv")
+
+    name = "ape_cover_30mb_then_cue.wv"
+    shutil.copy("untagged.wv", name)
+    tag = APEv2()
+    tag["Cover Art (Front)"] = cover
+    tag["Cuesheet"] = APEValue(THREE_TRACKS, TEXT)
+    tag.save(name)
+    data = bytearray(read(name))
+    (cue_at, cue_length), (cover_at, cover_length) = ape_items(bytes(data))
+    assert cover_at == cue_at + cue_length and cue_length < cover_length
+    data[cue_at:cover_at + cover_length] = data[cover_at:cover_at + cover_length] + data[cue_at:cover_at]
+    write(name, bytes(data))
+    os.remove("untagged.wv")
 
 
 # FLAC ---------------------------------------------------------------------

@@ -1,13 +1,19 @@
 // The APEv2 reader on tags that no tagging tool writes: malformed items and
-// footers, built byte by byte. Tags written by real tools are read in
-// tag_files_unittest.cpp.
+// footers built byte by byte, and files of gigabytes that hold only a few
+// bytes. Tags written by real tools are read in tag_files_unittest.cpp and
+// at the end of this file.
 #include "tags/ape_tag_parser.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <map>
+#include <stdexcept>
 #include <string>
 
+#include "tests/data/tag_files.h"
 #include "tests/unit/test_files.h"
 
 namespace {
@@ -42,11 +48,25 @@ struct ItemsCase {
 
 class ParseAPEItemsTest : public testing::TestWithParam<ItemsCase> {};
 
+// The cue lookup's walk gives what ParseAPEItems and the stored CUESHEET
+// give, without storing or decoding anything else.
 TEST_P(ParseAPEItemsTest, StoresItemsAndReportsWholeWalk) {
   const ItemsCase& c = GetParam();
   TagItems items;
   EXPECT_EQ(ParseAPEItems(c.region, items), c.result);
   EXPECT_EQ(items, c.items);
+
+  MemoryByteSource source(c.region);
+  std::u16string text = u"unchanged";
+  const APECueResult cue = ReadAPECueItem(source, 0, static_cast<uint32_t>(c.region.size()), UINT32_MAX, text);
+  const auto item = c.items.find(u"CUESHEET");
+  if (c.result && item != c.items.end()) {
+    EXPECT_EQ(cue.status, APECueStatus::kFound);
+    EXPECT_EQ(text, item->second);
+  } else {
+    EXPECT_EQ(cue.status, APECueStatus::kNoItem);
+    EXPECT_EQ(text, u"unchanged");
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -80,7 +100,20 @@ INSTANTIATE_TEST_SUITE_P(
                   true, {{u"CUESHEET", u"x"}}},
         ItemsCase{"ResumedWalkNotEndingExactly",
                   ItemWithSize(1000, "BAD", Item("CUESHEET", "x") + "zz"), false,
-                  {{u"CUESHEET", u"x"}}}),
+                  {{u"CUESHEET", u"x"}}},
+        ItemsCase{"LastOfTwoCueSheetsWins", Item("CUESHEET", "a") + Item("cuesheet", "b"), true,
+                  {{u"CUESHEET", u"b"}}},
+        ItemsCase{"KeyLongerThanCueSheet", Item("CUESHEETS", "x") + Item("CUE", "y"), true,
+                  {{u"CUESHEETS", u"x"}, {u"CUE", u"y"}}},
+        // Keys, values and a cue sheet larger than one read of the region.
+        ItemsCase{"KeyLongerThanAReadBeforeCueSheet",
+                  Item(std::string(20000, 'k'), "v") + Item("CUESHEET", "x"), true,
+                  {{std::u16string(20000, u'K'), u"v"}, {u"CUESHEET", u"x"}}},
+        ItemsCase{"ValueLongerThanAReadBeforeCueSheet",
+                  Item("COVER", std::string(20000, '\x01')) + Item("CUESHEET", "x"), true,
+                  {{u"COVER", std::u16string(20000, u'\x01')}, {u"CUESHEET", u"x"}}},
+        ItemsCase{"CueSheetLongerThanARead", Item("CUESHEET", std::string(20000, 'c')), true,
+                  {{u"CUESHEET", std::u16string(20000, u'c')}}}),
     [](const testing::TestParamInfo<ItemsCase>& info) { return std::string(info.param.name); });
 
 TEST(ParseAPEItemsTest, TrailingBytesOneToSevenAllFail) {
@@ -187,6 +220,205 @@ TEST_F(APEFooterTest, ParseEmptiesItemsOfEarlierFile) {
   ASSERT_TRUE(parser.Parse(b.c_str()));
   const TagItems expected{{u"TITLE", u"second"}};
   EXPECT_EQ(parser.Items(), expected);
+}
+
+// A tag of `items` with its footer.
+std::string Tag(const std::string& items) {
+  return items + Footer(static_cast<uint32_t>(items.size()) + 32);
+}
+
+const std::string kID3v1 = "TAG" + std::string(125, ' ');
+
+struct PlacementCase {
+  const char* name;
+  std::string file;
+  APECueStatus status;
+  bool beforeID3v1;
+  std::u16string text;
+};
+
+TEST(ReadAPEv2CueTest, WhereTheTagIsLookedFor) {
+  const std::string body(200, 'a');
+  const std::string cue = Item("CUESHEET", "TITLE x");
+  const PlacementCase cases[] = {
+      {"AtTheEnd", body + Tag(cue), APECueStatus::kFound, false, u"TITLE x"},
+      {"BeforeID3v1", body + Tag(cue) + kID3v1, APECueStatus::kFound, true, u"TITLE x"},
+      {"AtTheEndBeforeOneBeforeID3v1", body + Tag(Item("CUESHEET", "first")) + kID3v1 + Tag(Item("CUESHEET", "end")),
+       APECueStatus::kFound, false, u"end"},
+      {"WithoutCueSheet", body + Tag(Item("TITLE", "x")) + kID3v1, APECueStatus::kNoItem, true, u""},
+      {"TrailingByteInRegion", body + Tag(cue + "y"), APECueStatus::kNoItem, false, u""},
+      {"TagSizeOfFooterOnly", body + cue + Footer(32), APECueStatus::kNoItem, false, u""},
+      {"TagSizeBelowFooter", body + cue + Footer(31), APECueStatus::kNoTag, false, u""},
+      {"TagSizeReachingIntoID3v1", cue + Footer(static_cast<uint32_t>(cue.size()) + 33) + kID3v1,
+       APECueStatus::kNoTag, false, u""},
+      {"ID3v1Alone", body + kID3v1, APECueStatus::kNoTag, false, u""},
+      {"OneByteBetweenTagAndID3v1", body + Tag(cue) + "x" + kID3v1, APECueStatus::kNoTag, false, u""},
+      {"LastBytesNotID3v1", body + Tag(cue) + "TAg" + std::string(125, ' '), APECueStatus::kNoTag, false, u""},
+      {"BareFooterBeforeID3v1", Footer(32) + kID3v1, APECueStatus::kNoTag, false, u""},
+      {"EmptyFile", "", APECueStatus::kNoTag, false, u""},
+  };
+  for (const PlacementCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    MemoryByteSource source(c.file);
+    std::u16string text = u"unchanged";
+    const APECueResult result = ReadAPEv2Cue(source, text);
+    EXPECT_EQ(result.status, c.status);
+    EXPECT_EQ(result.beforeID3v1, c.beforeID3v1);
+    EXPECT_EQ(text, c.status == APECueStatus::kFound ? c.text : u"unchanged");
+  }
+}
+
+// A file of any size that is zero but for the pieces put into it; it counts
+// the bytes read, and can fail or throw.
+class SparseSource final : public ByteSource {
+ public:
+  explicit SparseSource(uint64_t size) : size_(size) {}
+
+  void Put(uint64_t offset, const std::string& bytes) { pieces_[offset] = bytes; }
+
+  bool GetSize(uint64_t& size) override {
+    size = size_;
+    return !failSize;
+  }
+
+  bool Read(uint64_t offset, void* buffer, uint32_t count, uint32_t& bytesRead) override {
+    bytesRead = 0;
+    if (offset >= failFrom) return false;
+    if (throwOnRead) throw std::length_error("forged size");
+    if (offset >= size_) return true;
+    bytesRead = static_cast<uint32_t>(std::min<uint64_t>(count, size_ - offset));
+    auto* out = static_cast<char*>(buffer);
+    std::memset(out, 0, bytesRead);
+    for (const auto& [at, bytes] : pieces_) {
+      const uint64_t from = std::max(at, offset);
+      const uint64_t to = std::min(at + bytes.size(), offset + bytesRead);
+      if (from < to) std::memcpy(out + (from - offset), bytes.data() + (from - at), to - from);
+    }
+    read += bytesRead;
+    return true;
+  }
+
+  uint64_t read = 0;
+  uint64_t failFrom = UINT64_MAX;
+  bool failSize = false;
+  bool throwOnRead = false;
+
+ private:
+  uint64_t size_;
+  std::map<uint64_t, std::string> pieces_;
+};
+
+constexpr uint32_t k30MB = 30 * 1000 * 1000;
+constexpr uint64_t kAudioBytes = 4000;
+const std::string kCue = "TITLE \"After the cover\"\n";
+
+// Audio, then a tag holding a 30 MB cover item and, when `withCue`, a
+// CUESHEET item after it.
+SparseSource CoverFile(bool withCue) {
+  const uint64_t body = kAudioBytes;
+  const std::string cover = ItemWithSize(k30MB, "Cover Art (Front)", "");
+  const std::string after = withCue ? Item("CUESHEET", kCue) : Item("Title", "x");
+  const auto tagSize = static_cast<uint32_t>(cover.size() + k30MB + after.size() + 32);
+  SparseSource file(body + tagSize);
+  file.Put(body, cover);
+  file.Put(body + cover.size() + k30MB, after + Footer(tagSize));
+  return file;
+}
+
+// The footer of a file of `size` bytes that declares `tagSize`.
+SparseSource ForgedFile(uint64_t size, uint32_t tagSize) {
+  SparseSource file(size);
+  file.Put(size - 32, Footer(tagSize));
+  return file;
+}
+
+// `count` one-letter items, then a CUESHEET: headers to walk.
+SparseSource ManyItemsFile(int count) {
+  std::string items;
+  for (int i = 0; i < count; ++i) items += Item("K", "");
+  const std::string tag = Tag(items + Item("CUESHEET", kCue));
+  SparseSource file(tag.size());
+  file.Put(0, tag);
+  return file;
+}
+
+struct LimitCase {
+  const char* name;
+  SparseSource file;
+  APECueStatus status;
+};
+
+SparseSource Failing(SparseSource file, uint64_t failFrom, bool failSize = false, bool throwOnRead = false) {
+  file.failFrom = failFrom;
+  file.failSize = failSize;
+  file.throwOnRead = throwOnRead;
+  return file;
+}
+
+// However large the tag or the sizes it declares, a lookup reads at most
+// 64 KiB besides the CUESHEET value and gives a plain answer.
+TEST(ReadAPEv2CueTest, ReadsLittleOfLargeAndForgedTags) {
+  const uint64_t k2_25GiB = 0x90000000;
+  LimitCase cases[] = {
+      {"CoverOf30MBThenCueSheet", CoverFile(true), APECueStatus::kFound},
+      {"CoverOf30MBWithoutCueSheet", CoverFile(false), APECueStatus::kNoItem},
+      {"TagSizeOfTheWhole2_25GiBFile", ForgedFile(k2_25GiB, 0x90000000), APECueStatus::kNoItem},
+      {"TagSizeMaximumIn5GiBFile", ForgedFile(5ull << 30, 0xFFFFFFFF), APECueStatus::kNoItem},
+      {"TagSizeAbove2_25GiBFile", ForgedFile(k2_25GiB, 0x90000001), APECueStatus::kNoTag},
+      // 10-byte items: 5,000 fit in the read limit, 7,000 do not.
+      {"HeadersWithinTheReadLimit", ManyItemsFile(5000), APECueStatus::kFound},
+      {"HeadersBeyondTheReadLimit", ManyItemsFile(7000), APECueStatus::kNoItem},
+      {"SizeFails", Failing(CoverFile(true), UINT64_MAX, true), APECueStatus::kUnreadable},
+      {"FooterReadFails", Failing(CoverFile(true), 0), APECueStatus::kUnreadable},
+      {"ReadAfterTheCoverFails", Failing(CoverFile(true), kAudioBytes + k30MB), APECueStatus::kUnreadable},
+      {"ReadThrows", Failing(ForgedFile(k2_25GiB, 0x90000000), UINT64_MAX, false, true),
+       APECueStatus::kUnreadable},
+  };
+  for (LimitCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::u16string text = u"unchanged";
+    const APECueResult result = ReadAPEv2Cue(c.file, text);
+    EXPECT_EQ(result.status, c.status);
+    if (result.status == APECueStatus::kFound) {
+      EXPECT_EQ(text, std::u16string(kCue.begin(), kCue.end()));
+      EXPECT_EQ(result.itemBytes, kCue.size());
+    } else {
+      EXPECT_EQ(text, u"unchanged");
+    }
+    EXPECT_LE(c.file.read, kAPECueReadLimit + result.itemBytes);
+  }
+}
+
+// Files written by wavpack and mutagen (tests/data/make_tag_files.py); the
+// ID3v1 tag after an APEv2 tag is mutagen's ID3 writer's.
+TEST(ReadAPEv2CueTest, FilesOfRealWriters) {
+  const std::string root = test_files::MakeScratchFolder("ape_tag_parser_unittest_files");
+  ASSERT_TRUE(test_files::MakeTagFiles(root, false)) << "make_tag_files.py failed";
+  const std::u16string album = kAlbumCue;
+  const struct {
+    const char* file;
+    APECueStatus status;
+    bool beforeID3v1;
+    std::u16string text;
+  } cases[] = {
+      {"wavpack/album.wv", APECueStatus::kFound, false, album},
+      {"mutagen/id3v1.ape", APECueStatus::kFound, true, album},
+      {"mutagen/tagged.tak", APECueStatus::kFound, false, album},  // beside a binary item
+      {"mutagen/missing.ape", APECueStatus::kUnreadable, false, u""},
+      {"mutagen", APECueStatus::kUnreadable, false, u""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    const std::u16string path = test_files::Widen(root + "/" + c.file);
+    std::u16string text = u"unchanged";
+    const APECueResult result = ReadAPEv2Cue(path.c_str(), text);
+    EXPECT_EQ(result.status, c.status);
+    EXPECT_EQ(result.beforeID3v1, c.beforeID3v1);
+    EXPECT_EQ(text, c.status == APECueStatus::kFound ? c.text : u"unchanged");
+  }
+  std::u16string text;
+  EXPECT_EQ(ReadAPEv2CueText(test_files::Widen(root + "/mutagen/missing.ape").c_str(), text),
+            CueTextOutcome::kUnreadable);
 }
 
 }  // namespace
