@@ -3,8 +3,12 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <string>
+
+#include "tools/host_simulator/player_host.h"
 
 namespace integration {
 
@@ -24,5 +28,29 @@ inline std::wstring FolderFile(const char* variable, const std::wstring& name) {
   for (const char* c = folder != nullptr ? folder : ""; *c != '\0'; ++c) path += *c == '/' ? L'\\' : wchar_t(*c);
   return path + L"\\" + name;
 }
+
+// A test with the real plug-in loaded into the player host and initialised,
+// whose files lie in the folder that `filesVariable` names. After each test
+// the player must have seen no violation.
+class LoadedPluginTest : public ::testing::Test {
+ protected:
+  explicit LoadedPluginTest(const char* filesVariable) : filesVariable_(filesVariable) {}
+  void SetUp() override {
+    ASSERT_NE(std::getenv(filesVariable_), nullptr) << filesVariable_ << " names the test files' folder";
+    ASSERT_TRUE(host.LoadPlugin(BesideExecutable(L"gen_Sheetwalk.dll")));
+    ASSERT_NE(host.CallExport().descriptor, nullptr);
+    ASSERT_EQ(host.Init(), 0);
+  }
+  void TearDown() override {
+    host.Quit();
+    host.UnloadPlugin();
+    EXPECT_EQ(host.Count(host_simulator::EventKind::kViolation), 0u) << host.Log();
+  }
+
+  host_simulator::PlayerHost host;
+
+ private:
+  const char* filesVariable_;
+};
 
 }  // namespace integration
