@@ -20,8 +20,8 @@ CueTrack::CueTrack() : albumTitle(&NoAlbumText()), albumPerformer(&NoAlbumText()
 
 bool operator==(const CueTrack& a, const CueTrack& b) {
   return a.number == b.number && a.trackCount == b.trackCount && a.start == b.start &&
-         a.title == b.title && a.performer == b.performer && *a.albumTitle == *b.albumTitle &&
-         *a.albumPerformer == *b.albumPerformer;
+         a.title == b.title && a.performer == b.performer && a.composer == b.composer &&
+         *a.albumTitle == *b.albumTitle && *a.albumPerformer == *b.albumPerformer;
 }
 
 // The bounds are taken in 64 bits: wrapped in 32, a position just below the

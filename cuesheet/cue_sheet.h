@@ -3,8 +3,10 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct CueTime {
   uint16_t minutes = 0;
@@ -21,13 +23,24 @@ struct CueTrack {
   CueTime index01;
   std::u16string title;
   std::u16string performer;
+  std::u16string composer;  // its SONGWRITER, else its REM COMPOSER; empty: none
   const std::u16string* albumTitle;
   const std::u16string* albumPerformer;
 
   CueTrack();
 
   // Value equality: index01 takes no part, album strings compare by content.
+  // The sheet's other album fields take no part either: tracks of two sheets
+  // only meet when the player changes file, and it formats the title anew.
   friend bool operator==(const CueTrack& a, const CueTrack& b);
+};
+
+// Where a parse stopped: the ordinal of the first track without an INDEX 01
+// line, and the 1-based line of the whole text (lines end at "\n") on which
+// that track's TRACK keyword stands. Both 0 after a complete parse.
+struct CueParseStop {
+  int32_t track = 0;
+  int32_t line = 0;
 };
 
 // A sheet is filled in place and never copied or moved: its tracks refer back
@@ -42,6 +55,17 @@ class CueSheet {
   std::u16string albumTitle;
   std::u16string albumPerformer;
   int32_t singlePerformer = 0;
+  // The album's fields beyond title and performer, from the lines before the
+  // first track; empty when the sheet carries none (a line whose value is
+  // empty carries nothing).
+  std::u16string albumDate;       // REM DATE
+  std::u16string albumGenre;      // REM GENRE
+  std::u16string albumComposer;   // SONGWRITER, else REM COMPOSER
+  std::u16string discNumber;      // REM DISCNUMBER
+  std::u16string totalDiscs;      // REM TOTALDISCS
+  // False for a sheet made from tracks alone (SetTracks): its strings are
+  // empty because the source has no text, not because the cue sheet says so.
+  bool carriesText = true;
 
   // Each query returns true and writes both outputs when a track qualifies;
   // on false both outputs keep what the caller put there. None allocates.
@@ -63,10 +87,24 @@ class CueSheet {
   // Fills the sheet from the whole cue text; true when every track piece had
   // an INDEX 01 line. A parse that stops keeps what it read so far.
   // Tracks are cut at every "TRACK " (case-sensitive, anywhere in the text);
-  // only TITLE, PERFORMER and INDEX 01 lines are read, the last of a kind
+  // TITLE, PERFORMER and INDEX 01 lines make the tracks, the last of a kind
   // wins, and a later track at the same start replaces the earlier one.
   // number is the track's ordinal in the text, not the number written there.
+  // The other fields come from REM DATE, REM GENRE, REM DISCNUMBER, REM
+  // TOTALDISCS, REM COMPOSER and SONGWRITER lines, each keyword followed by a
+  // blank or the end of its line; values read as TITLE's do. Every other
+  // line is ignored.
+  // Needs no memory beyond the sheet it fills: the text is read in place.
   bool Parse(const std::u16string& text);
+  // The same parse; `stop` (may be null) learns where it stopped.
+  bool Parse(std::u16string_view text, CueParseStop* stop);
+
+  // Fills an empty sheet from track starts alone, as a FLAC CUESHEET block
+  // gives them: element i is track i + 1's start in milliseconds, or none when
+  // that track has no index 1 (it is left out). number is the ordinal i + 1,
+  // trackCount the number of elements, a later track at the same start
+  // replaces an earlier one, and the sheet carries no text.
+  void SetTracks(const std::vector<std::optional<int32_t>>& starts);
 };
 
 // The value of a TITLE or PERFORMER line: rest is the line after its keyword,

@@ -1,16 +1,19 @@
 #include <cstddef>
 #include <limits>
+#include <optional>
 #include <vector>
 
 #include "cuesheet/cue_sheet.h"
-#include "cuesheet/text_utilities.h"
 
 namespace {
 
+constexpr std::u16string_view kTrack = u"TRACK ";
 constexpr std::u16string_view kTitle = u"TITLE";
 constexpr std::u16string_view kPerformer = u"PERFORMER";
 constexpr std::u16string_view kIndex00 = u"INDEX 00";
 constexpr std::u16string_view kIndex01 = u"INDEX 01";
+constexpr std::u16string_view kLineBlanks = u" \t\r\n";
+constexpr std::u16string_view kValueBlanks = u" \t\"";
 
 bool IsNumberBlank(char16_t c) {
   return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r';
@@ -75,12 +78,121 @@ int32_t StartOf(const CueTime& time) {
   return static_cast<int32_t>(sum);
 }
 
+std::u16string_view Trimmed(std::u16string_view text, std::u16string_view characters) {
+  const std::size_t first = text.find_first_not_of(characters);
+  if (first == std::u16string_view::npos) {
+    return {};
+  }
+  return text.substr(first, text.find_last_not_of(characters) - first + 1);
+}
+
+std::u16string_view TextValue(std::u16string_view rest) { return Trimmed(rest, kValueBlanks); }
+
+int32_t SaturatedInt32(std::size_t value) {
+  constexpr auto kMax = static_cast<std::size_t>(std::numeric_limits<int32_t>::max());
+  return static_cast<int32_t>(value < kMax ? value : kMax);
+}
+
+// Occurrences of "TRACK ", counted from the left without overlap.
+std::size_t CountTrackKeywords(std::u16string_view text) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(kTrack); at != std::u16string_view::npos;
+       at = text.find(kTrack, at + kTrack.size())) {
+    ++count;
+  }
+  return count;
+}
+
+// A start in milliseconds as minutes, seconds and milliseconds; a negative
+// start, which no cue time gives, stays 0:00.000.
+CueTime CueTimeOf(int32_t start) {
+  if (start < 0) {
+    return {};
+  }
+  return {static_cast<uint16_t>(start / 60000), static_cast<uint16_t>(start / 1000 % 60),
+          static_cast<uint16_t>(start % 1000)};
+}
+
+// What one piece says; every view points into the text. The last line of a
+// kind wins; an INDEX 01 line with no time keeps the time before it.
+struct PieceLines {
+  std::u16string_view title;
+  std::u16string_view performer;
+  std::u16string_view songwriter;
+  std::u16string_view remComposer;
+  std::u16string_view date;
+  std::u16string_view genre;
+  std::u16string_view discNumber;
+  std::u16string_view totalDiscs;
+  CueTime index01;
+  bool hasIndex01 = false;
+  std::size_t lineFeeds = 0;
+
+  std::u16string_view Composer() const { return songwriter.empty() ? remComposer : songwriter; }
+};
+
+// The keywords of the album's other fields and the composers. What follows
+// REM is free text (REM DATED is no date), so a keyword counts only where a
+// blank or the end of the line follows it.
+struct ExtraKeyword {
+  std::u16string_view name;
+  std::u16string_view PieceLines::*field;
+};
+
+constexpr ExtraKeyword kExtraKeywords[] = {
+    {u"SONGWRITER", &PieceLines::songwriter},    {u"REM COMPOSER", &PieceLines::remComposer},
+    {u"REM DATE", &PieceLines::date},            {u"REM GENRE", &PieceLines::genre},
+    {u"REM DISCNUMBER", &PieceLines::discNumber}, {u"REM TOTALDISCS", &PieceLines::totalDiscs},
+};
+
+void ReadLine(std::u16string_view line, PieceLines& piece) {
+  if (line.starts_with(kTitle)) {
+    piece.title = TextValue(line.substr(kTitle.size()));
+  } else if (line.starts_with(kPerformer)) {
+    piece.performer = TextValue(line.substr(kPerformer.size()));
+  } else if (line.starts_with(kIndex00)) {
+    // The pre-gap does not move the start of a track.
+  } else if (line.starts_with(kIndex01)) {
+    ReadCueTime(line.substr(kIndex01.size()), piece.index01);
+    piece.hasIndex01 = true;
+  } else {
+    for (const ExtraKeyword& keyword : kExtraKeywords) {
+      if (!line.starts_with(keyword.name)) {
+        continue;
+      }
+      const std::u16string_view rest = line.substr(keyword.name.size());
+      if (rest.empty() || rest[0] == u' ' || rest[0] == u'\t') {
+        piece.*keyword.field = TextValue(rest);
+      }
+      return;
+    }
+  }
+}
+
+// The lines of a piece are its text between line feeds, trimmed of
+// " \t\r\n"; empty ones are skipped.
+PieceLines ReadPiece(std::u16string_view piece) {
+  PieceLines lines;
+  std::size_t begin = 0;
+  for (;;) {
+    const std::size_t end = piece.find(u'\n', begin);
+    const std::u16string_view line =
+        Trimmed(piece.substr(begin, end == std::u16string_view::npos ? std::u16string_view::npos : end - begin),
+                kLineBlanks);
+    if (!line.empty()) {
+      ReadLine(line, lines);
+    }
+    if (end == std::u16string_view::npos) {
+      return lines;
+    }
+    ++lines.lineFeeds;
+    begin = end + 1;
+  }
+}
+
 }  // namespace
 
-void ReadTextValue(std::u16string_view rest, std::u16string& target) {
-  target.assign(rest);
-  Trim(target, u" \t\"");
-}
+void ReadTextValue(std::u16string_view rest, std::u16string& target) { target.assign(TextValue(rest)); }
 
 void ReadCueTime(std::u16string_view rest, CueTime& target) {
   std::size_t first = 0;
@@ -112,47 +224,76 @@ void ReadCueTime(std::u16string_view rest, CueTime& target) {
   target.milliseconds = static_cast<uint16_t>(milliseconds);
 }
 
-bool CueSheet::Parse(const std::u16string& text) {
-  std::vector<std::u16string> pieces;
-  Split(text, pieces, u"TRACK ", false);
-  const int32_t trackCount = static_cast<int32_t>(pieces.size() - 1);
+bool CueSheet::Parse(const std::u16string& text) { return Parse(std::u16string_view(text), nullptr); }
 
-  std::vector<std::u16string> lines;
-  for (std::size_t i = 0; i < pieces.size(); ++i) {
-    Split(pieces[i], lines, u"\n", true);
-    CueTrack track;
-    bool hasIndex01 = false;
-    for (const std::u16string& line : lines) {
-      const std::u16string_view view(line);
-      if (view.empty()) {
-        continue;
-      }
-      if (view.starts_with(kTitle)) {
-        ReadTextValue(view.substr(kTitle.size()), track.title);
-      } else if (view.starts_with(kPerformer)) {
-        ReadTextValue(view.substr(kPerformer.size()), track.performer);
-      } else if (view.starts_with(kIndex00)) {
-        // The pre-gap does not move the start of a track.
-      } else if (view.starts_with(kIndex01)) {
-        ReadCueTime(view.substr(kIndex01.size()), track.index01);
-        hasIndex01 = true;
-      }
-    }
+// The text is read in place: pieces and lines are views into it, and only
+// the values that the sheet keeps are copied, once per piece. So a text of
+// millions of empty pieces or lines costs nothing beyond its sheet.
+bool CueSheet::Parse(std::u16string_view text, CueParseStop* stop) {
+  if (stop != nullptr) {
+    *stop = {};
+  }
+  const int32_t trackCount = static_cast<int32_t>(CountTrackKeywords(text));
+  std::size_t pieceBegin = 0;
+  std::size_t lineFeedsBefore = 0;  // in the text before the piece
+  for (std::size_t i = 0;; ++i) {
+    const std::size_t match = text.find(kTrack, pieceBegin);
+    const bool last = match == std::u16string_view::npos;
+    const PieceLines piece =
+        ReadPiece(text.substr(pieceBegin, last ? std::u16string_view::npos : match - pieceBegin));
     if (i == 0) {
-      albumTitle = std::move(track.title);
-      albumPerformer = std::move(track.performer);
+      albumTitle.assign(piece.title);
+      albumPerformer.assign(piece.performer);
+      albumDate.assign(piece.date);
+      albumGenre.assign(piece.genre);
+      albumComposer.assign(piece.Composer());
+      discNumber.assign(piece.discNumber);
+      totalDiscs.assign(piece.totalDiscs);
+    } else if (!piece.hasIndex01) {
+      if (stop != nullptr) {
+        // The piece begins right after its TRACK keyword, on the same line.
+        *stop = {static_cast<int32_t>(i), SaturatedInt32(lineFeedsBefore + 1)};
+      }
+      return false;
+    } else {
+      CueTrack track;
+      track.number = static_cast<int32_t>(i);
+      track.trackCount = trackCount;
+      track.index01 = piece.index01;
+      track.start = StartOf(piece.index01);
+      track.title.assign(piece.title);
+      track.performer.assign(piece.performer);
+      track.composer.assign(piece.Composer());
+      track.albumTitle = &albumTitle;
+      track.albumPerformer = &albumPerformer;
+      const int32_t start = track.start;
+      tracks.insert_or_assign(start, std::move(track));
+    }
+    if (last) {
+      break;
+    }
+    lineFeedsBefore += piece.lineFeeds;
+    pieceBegin = match + kTrack.size();
+  }
+  UpdateSinglePerformer();
+  return true;
+}
+
+void CueSheet::SetTracks(const std::vector<std::optional<int32_t>>& starts) {
+  carriesText = false;
+  const int32_t trackCount = SaturatedInt32(starts.size());
+  for (std::size_t i = 0; i < starts.size(); ++i) {
+    if (!starts[i].has_value()) {
       continue;
     }
-    if (!hasIndex01) {
-      return false;
-    }
-    track.number = static_cast<int32_t>(i);
+    CueTrack track;
+    track.number = SaturatedInt32(i + 1);
     track.trackCount = trackCount;
-    track.start = StartOf(track.index01);
+    track.start = *starts[i];
+    track.index01 = CueTimeOf(track.start);
     track.albumTitle = &albumTitle;
     track.albumPerformer = &albumPerformer;
     tracks.insert_or_assign(track.start, std::move(track));
   }
   UpdateSinglePerformer();
-  return true;
 }

@@ -1,16 +1,22 @@
 // Feeds arbitrary bytes, read as UTF-16LE code units, to CueSheet::Parse and
-// checks what must hold of every sheet, whatever the text.
+// checks what must hold of every sheet, whatever the text, and that the parse
+// gives what a parse built the plain way gives: the text split into pieces at
+// "TRACK " and each piece into trimmed lines, every piece and line a copy.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <algorithm>
+#include <map>
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cuesheet/cue_sheet.h"
+#include "cuesheet/text_utilities.h"
 
 namespace {
 
@@ -88,6 +94,111 @@ void CheckQueries(const CueSheet& sheet, int32_t position, int32_t margin) {
   CHECK(expected == nullptr || track == expected);
 }
 
+struct ReferenceTrack {
+  int32_t number = 0;
+  CueTime index01;
+  std::u16string title;
+  std::u16string performer;
+  std::u16string composer;
+};
+
+struct ReferenceSheet {
+  bool complete = true;
+  CueParseStop stop;
+  std::u16string fields[7];  // as kAlbumFields lists them
+  std::map<int32_t, ReferenceTrack> tracks;
+};
+
+constexpr std::u16string CueSheet::*kAlbumFields[] = {
+    &CueSheet::albumTitle, &CueSheet::albumPerformer, &CueSheet::albumDate, &CueSheet::albumGenre,
+    &CueSheet::albumComposer, &CueSheet::discNumber, &CueSheet::totalDiscs};
+
+bool StartsWithWord(const std::u16string& line, std::u16string_view word) {
+  return line.starts_with(word) &&
+         (line.size() == word.size() || line[word.size()] == u' ' || line[word.size()] == u'\t');
+}
+
+ReferenceSheet ReferenceParse(const std::u16string& text) {
+  ReferenceSheet sheet;
+  std::vector<std::u16string> pieces;
+  Split(text, pieces, u"TRACK ", false);
+  std::vector<std::u16string> lines;
+  std::size_t pieceAt = 0;  // where the piece begins in the text
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    Split(pieces[i], lines, u"\n", true);
+    std::u16string title, performer, songwriter, remComposer, date, genre, disc, discs;
+    CueTime index01;
+    bool hasIndex01 = false;
+    for (const std::u16string& line : lines) {
+      const std::u16string_view view(line);
+      if (view.starts_with(u"TITLE")) {
+        ReadTextValue(view.substr(5), title);
+      } else if (view.starts_with(u"PERFORMER")) {
+        ReadTextValue(view.substr(9), performer);
+      } else if (view.starts_with(u"INDEX 00")) {
+      } else if (view.starts_with(u"INDEX 01")) {
+        ReadCueTime(view.substr(8), index01);
+        hasIndex01 = true;
+      } else {
+        const struct {
+          std::u16string_view word;
+          std::u16string* target;
+        } extras[] = {{u"SONGWRITER", &songwriter}, {u"REM COMPOSER", &remComposer},
+                      {u"REM DATE", &date},         {u"REM GENRE", &genre},
+                      {u"REM DISCNUMBER", &disc},   {u"REM TOTALDISCS", &discs}};
+        for (const auto& extra : extras) {
+          if (StartsWithWord(line, extra.word)) {
+            ReadTextValue(view.substr(extra.word.size()), *extra.target);
+          }
+        }
+      }
+    }
+    const std::u16string composer = songwriter.empty() ? remComposer : songwriter;
+    if (i == 0) {
+      sheet.fields[0] = title;
+      sheet.fields[1] = performer;
+      sheet.fields[2] = date;
+      sheet.fields[3] = genre;
+      sheet.fields[4] = composer;
+      sheet.fields[5] = disc;
+      sheet.fields[6] = discs;
+    } else if (!hasIndex01) {
+      // The TRACK keyword stands right before the piece.
+      const auto lineFeeds = std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(pieceAt), u'\n');
+      sheet.complete = false;
+      sheet.stop = {static_cast<int32_t>(i), static_cast<int32_t>(lineFeeds + 1)};
+      return sheet;
+    } else {
+      sheet.tracks[StartOf(index01)] = {static_cast<int32_t>(i), index01, title, performer, composer};
+    }
+    pieceAt += pieces[i].size() + 6;
+  }
+  return sheet;
+}
+
+void CheckAgainstReference(const CueSheet& sheet, bool complete, const CueParseStop& stop,
+                           const ReferenceSheet& reference) {
+  CHECK(complete == reference.complete);
+  CHECK(stop.track == reference.stop.track);
+  CHECK(stop.line == reference.stop.line);
+  for (std::size_t i = 0; i < std::size(kAlbumFields); ++i) {
+    CHECK(sheet.*kAlbumFields[i] == reference.fields[i]);
+  }
+  CHECK(sheet.tracks.size() == reference.tracks.size());
+  auto expected = reference.tracks.begin();
+  for (const auto& [start, track] : sheet.tracks) {
+    CHECK(start == expected->first);
+    CHECK(track.number == expected->second.number);
+    CHECK(track.index01.minutes == expected->second.index01.minutes);
+    CHECK(track.index01.seconds == expected->second.index01.seconds);
+    CHECK(track.index01.milliseconds == expected->second.index01.milliseconds);
+    CHECK(track.title == expected->second.title);
+    CHECK(track.performer == expected->second.performer);
+    CHECK(track.composer == expected->second.composer);
+    ++expected;
+  }
+}
+
 int32_t ReadInt32(const uint8_t* data, std::size_t size, std::size_t at) {
   uint32_t value = 0;
   for (std::size_t i = 0; i < 4 && at + i < size; ++i) {
@@ -105,7 +216,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   }
 
   CueSheet sheet;
-  const bool complete = sheet.Parse(text);
+  CueParseStop stop{-1, -1};
+  const bool complete = sheet.Parse(text, &stop);
+  CheckAgainstReference(sheet, complete, stop, ReferenceParse(text));
 
   const int64_t trackCount = CountTrackSeparators(text);
   CHECK(static_cast<int64_t>(sheet.tracks.size()) <= trackCount);

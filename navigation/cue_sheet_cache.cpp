@@ -2,64 +2,154 @@
 
 #include <algorithm>
 
-#include "tags/ape_tag_parser.h"
-#include "tags/cue_text_source.h"
-#include "tags/flac_tag_parser.h"
-#include "tags/side_cue_file.h"
+#include <iterator>
+#include <optional>
 
 namespace {
 
 using Watched = CueSheetCache::Watched;
 
-// One search for an audio file's cue text: what is known of its files before
-// any of them is read.
+// What a place gave: cue text, or the tracks of a FLAC CUESHEET block.
+struct Found {
+  std::u16string text;
+  const std::vector<FLACCueTrack>* blockTracks = nullptr;
+};
+
+// One search for an audio file's cue sheet: what is known of its files
+// before any of them is read, and what it has seen so far.
 struct Search {
   const char16_t* path;
   Watched watched;
   bool conclusive = true;  // every source was read to its answer
   FLACCueData flac;        // one read gives the comment and the native block
+  CueLookupReport* report = nullptr;
+
+  CueSourceReport* Note(CueSource source) {
+    if (report == nullptr) return nullptr;
+    report->sources.push_back({});
+    report->sources.back().source = source;
+    return &report->sources.back();
+  }
 };
 
-// The side cue files, by the attributes taken at the start of the search:
-// the second name only where the first is absent.
-CueTextOutcome ReadSideCueFiles(Search& search, std::u16string& text) {
-  const Watched& watched = search.watched;
-  for (std::size_t i = 0; i < watched.cuePathCount; ++i) {
-    if (!watched.cues[i].exists || watched.cues[i].directory) continue;
-    const CueTextOutcome outcome = ReadCueFile(watched.cuePaths[i].c_str(), text);
-    if (outcome != CueTextOutcome::kAbsent) return outcome;
+CueTextOutcome Noted(CueSourceReport* note, CueTextOutcome outcome) {
+  if (note != nullptr) note->outcome = outcome;
+  return outcome;
+}
+
+CueTextOutcome ReadAPEv2(Search& search, Found& found) {
+  const APECueResult result = ReadAPEv2Cue(search.path, found.text);
+  CueSourceReport* note = search.Note(CueSource::kAPEv2Item);
+  if (note != nullptr) note->ape = result;
+  switch (result.status) {
+    case APECueStatus::kFound: return Noted(note, CueTextOutcome::kFound);
+    case APECueStatus::kUnreadable: return Noted(note, CueTextOutcome::kUnreadable);
+    case APECueStatus::kNoTag:
+    case APECueStatus::kNoItem: break;
+  }
+  return Noted(note, CueTextOutcome::kAbsent);
+}
+
+CueTextOutcome FLACOutcome(FLACReadStatus status) {
+  switch (status) {
+    case FLACReadStatus::kRead: return CueTextOutcome::kFound;
+    case FLACReadStatus::kUnreadable: return CueTextOutcome::kUnreadable;
+    case FLACReadStatus::kLibraryMissing:
+    case FLACReadStatus::kNotFLAC: break;
   }
   return CueTextOutcome::kAbsent;
 }
 
-CueTextOutcome ReadAPEv2(Search& search, std::u16string& text) { return ReadAPEv2CueText(search.path, text); }
-CueTextOutcome ReadFLACComment(Search& search, std::u16string& text) {
+CueTextOutcome ReadFLACComment(Search& search, Found& found) {
   ReadFLACCueData(search.path, search.flac);
-  switch (search.flac.status) {
-    case FLACReadStatus::kRead: break;
-    case FLACReadStatus::kUnreadable: return CueTextOutcome::kUnreadable;
-    case FLACReadStatus::kLibraryMissing:
-    case FLACReadStatus::kNotFLAC: return CueTextOutcome::kAbsent;
+  CueSourceReport* note = search.Note(CueSource::kFLACComment);
+  if (note != nullptr) note->flac = search.flac.status;
+  const CueTextOutcome outcome = FLACOutcome(search.flac.status);
+  if (outcome != CueTextOutcome::kFound || !search.flac.hasComment) {
+    return Noted(note, outcome == CueTextOutcome::kFound ? CueTextOutcome::kAbsent : outcome);
   }
-  if (!search.flac.hasComment) return CueTextOutcome::kAbsent;
-  text = std::move(search.flac.commentText);
-  return CueTextOutcome::kFound;
+  found.text = std::move(search.flac.commentText);
+  return Noted(note, CueTextOutcome::kFound);
 }
 
-struct CueSource {
-  CueTextOutcome (*read)(Search& search, std::u16string& text);
+// The side cue files, by the attributes taken at the start of the search:
+// the second name only where the first is absent.
+CueTextOutcome ReadSideCueFiles(Search& search, Found& found) {
+  const Watched& watched = search.watched;
+  for (std::size_t i = 0; i < watched.cuePathCount; ++i) {
+    CueSourceReport* note = search.Note(CueSource::kSideFile);
+    if (note != nullptr) {
+      note->path = watched.cuePaths[i];
+      note->bytes = watched.cues[i].size;
+    }
+    if (!watched.cues[i].exists || watched.cues[i].directory) {
+      Noted(note, CueTextOutcome::kAbsent);
+      continue;
+    }
+    const CueTextOutcome outcome =
+        ReadCueFile(watched.cuePaths[i].c_str(), found.text, note != nullptr ? &note->decoding : nullptr);
+    if (Noted(note, outcome) != CueTextOutcome::kAbsent) return outcome;
+  }
+  return CueTextOutcome::kAbsent;
+}
+
+// The FLAC CUESHEET block, from the read that looked for the comment.
+CueTextOutcome ReadFLACCueBlock(Search& search, Found& found) {
+  // An unreadable FLAC file was noted as such by the comment's read.
+  if (search.flac.status != FLACReadStatus::kRead || !search.flac.hasBlock) return CueTextOutcome::kAbsent;
+  CueSourceReport* note = search.Note(CueSource::kFLACCueBlock);
+  if (note != nullptr) {
+    note->flac = search.flac.status;
+    note->blockTracks = search.flac.blockTracks.size();
+  }
+  found.blockTracks = &search.flac.blockTracks;
+  return Noted(note, CueTextOutcome::kFound);
+}
+
+struct CueSourceEntry {
+  CueSource source;
+  CueTextOutcome (*read)(Search& search, Found& found);
   // A sheet embedded in the file's tags is answered whatever its parse
   // reports, with the tracks read before a parse stopped; a side file's
   // stopped sheet is kept, but answered only by later lookups.
   bool answersStoppedParse;
 };
 
-// In the order of precedence: the first source that gives text decides.
-constexpr CueSource kCueSources[] = {
-    {&ReadAPEv2, true},
-    {&ReadFLACComment, true},
-    {&ReadSideCueFiles, false},
+// In the order of precedence: the first source that gives a sheet decides.
+// The native block comes last: it carries no titles or performers.
+constexpr CueSourceEntry kCueSources[] = {
+    {CueSource::kAPEv2Item, &ReadAPEv2, true},
+    {CueSource::kFLACComment, &ReadFLACComment, true},
+    {CueSource::kSideFile, &ReadSideCueFiles, false},
+    {CueSource::kFLACCueBlock, &ReadFLACCueBlock, true},
 };
+
+// Fills `sheet` from what a place gave; true when the sheet is complete.
+bool FillSheet(CueSheet& sheet, Found& found, CueLookupReport* report) {
+  if (found.blockTracks != nullptr) {
+    std::vector<std::optional<int32_t>> starts;
+    starts.reserve(found.blockTracks->size());
+    for (const FLACCueTrack& track : *found.blockTracks) {
+      starts.push_back(track.hasIndex1 ? std::optional<int32_t>(track.start) : std::nullopt);
+    }
+    sheet.SetTracks(starts);
+    if (report != nullptr) report->parseComplete = true;
+    return true;
+  }
+  // Taggers copy a cue file's UTF-8 byte order mark into the tag with the
+  // text; left in, it would hide the command of the first line.
+  if (found.text.starts_with(u'\uFEFF')) {
+    found.text.erase(0, 1);
+    if (report != nullptr) report->droppedByteOrderMark = true;
+  }
+  CueParseStop stop;
+  const bool complete = sheet.Parse(found.text, &stop);
+  if (report != nullptr) {
+    report->parseComplete = complete;
+    report->parseStop = stop;
+  }
+  return complete;
+}
 
 // Takes the attributes of the audio file and of its side cue files. False
 // when one could not be taken, or the audio file is not there to be read:
@@ -82,44 +172,62 @@ bool TakeStamps(const char16_t* path, Watched& watched) {
 
 }  // namespace
 
-const CueSheet* CueSheetCache::GetCueSheet(const char16_t* path) {
+const CueSheet* CueSheetCache::GetCueSheet(const char16_t* path) { return Look(path, nullptr); }
+
+const CueSheet* CueSheetCache::GetCueSheet(const char16_t* path, CueLookupReport& report) {
+  report = CueLookupReport{};
+  return Look(path, &report);
+}
+
+const CueSheet* CueSheetCache::Look(const char16_t* path, CueLookupReport* report) {
   if (path == nullptr) return nullptr;
   const std::u16string_view key(path);
-  if (const auto found = sheets.find(key); found != sheets.end()) return &found->second;
+  if (const auto found = sheets.find(key); found != sheets.end()) {
+    if (report != nullptr) report->cached = true;
+    return &found->second;
+  }
   // The lookup runs inside the player's window procedure and timer callback:
   // no exception may unwind into the player. A cue text too large for the
   // memory left makes this lookup a miss, and not a remembered one; an entry
   // inserted before memory ran out stays, as after a parse that stopped early.
   try {
     if (const auto miss = misses.find(key); miss != misses.end()) {
-      if (MissStillHolds(path, miss->second)) return nullptr;
+      if (MissStillHolds(path, miss->second)) {
+        if (report != nullptr) report->rememberedMiss = true;
+        return nullptr;
+      }
       missOrder.erase(std::find(missOrder.begin(), missOrder.end(), std::u16string_view(miss->first)));
       misses.erase(miss);
     }
-    return ReadCueSheet(path, key);
+    return ReadCueSheet(path, key, report);
   } catch (...) {
     return nullptr;
   }
 }
 
-const CueSheet* CueSheetCache::ReadCueSheet(const char16_t* path, std::u16string_view key) {
-  Search search{path, {}, true, {}};
+const CueSheet* CueSheetCache::ReadCueSheet(const char16_t* path, std::u16string_view key, CueLookupReport* report) {
+  Search search{path, {}, true, {}, report};
   // Taken before anything is read: a file that changes during the search
   // then differs from what is remembered, and is searched again.
   search.conclusive = TakeStamps(path, search.watched);
-  std::u16string text;
-  for (const CueSource& source : kCueSources) {
-    const CueTextOutcome outcome = source.read(search, text);
+  Found found;
+  for (const CueSourceEntry& entry : kCueSources) {
+    const CueTextOutcome outcome = entry.read(search, found);
     if (outcome == CueTextOutcome::kUnreadable) search.conclusive = false;
     if (outcome != CueTextOutcome::kFound) continue;
-    // Taggers copy a cue file's UTF-8 byte order mark into the tag with the
-    // text; left in, it would hide the command of the first line.
-    if (text.starts_with(u'\uFEFF')) text.erase(0, 1);
+    if (report != nullptr) {
+      for (const CueSourceEntry* later = &entry + 1; later != std::end(kCueSources); ++later) {
+        search.Note(later->source)->consulted = false;
+      }
+    }
     CueSheet& sheet = sheets.try_emplace(std::u16string(key)).first->second;
-    const bool complete = sheet.Parse(text);
-    return complete || source.answersStoppedParse ? &sheet : nullptr;
+    const bool complete = FillSheet(sheet, found, report);
+    return complete || entry.answersStoppedParse ? &sheet : nullptr;
   }
-  if (search.conclusive) RememberMiss(key, std::move(search.watched));
+  if (search.conclusive) {
+    RememberMiss(key, std::move(search.watched));
+    if (report != nullptr) report->missRemembered = true;
+  }
   return nullptr;
 }
 

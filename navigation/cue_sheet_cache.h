@@ -10,8 +10,41 @@
 #include <string>
 #include <string_view>
 
+#include <vector>
+
 #include "cuesheet/cue_sheet.h"
 #include "platform/file.h"
+#include "tags/ape_tag_parser.h"
+#include "tags/cue_text_source.h"
+#include "tags/flac_tag_parser.h"
+#include "tags/side_cue_file.h"
+
+// The places of a cue sheet, in the lookup's order.
+enum class CueSource { kAPEv2Item, kFLACComment, kSideFile, kFLACCueBlock };
+
+// What one place gave in one search.
+struct CueSourceReport {
+  CueSource source = CueSource::kAPEv2Item;
+  bool consulted = true;  // false: an earlier place had given the sheet
+  CueTextOutcome outcome = CueTextOutcome::kAbsent;
+  APECueResult ape;                                  // kAPEv2Item
+  FLACReadStatus flac = FLACReadStatus::kUnreadable;  // kFLACComment, kFLACCueBlock
+  std::u16string path;                               // kSideFile: the file tried
+  uint64_t bytes = 0;                                // kSideFile: its size
+  SideCueDecoding decoding;                          // kSideFile, when read
+  std::size_t blockTracks = 0;                       // kFLACCueBlock
+};
+
+// What one lookup saw, for a report to the user.
+struct CueLookupReport {
+  bool cached = false;          // answered from the cache, nothing read
+  bool rememberedMiss = false;  // a remembered miss that still holds
+  std::vector<CueSourceReport> sources;  // in the order of the places
+  bool droppedByteOrderMark = false;
+  bool parseComplete = false;
+  CueParseStop parseStop;
+  bool missRemembered = false;  // this miss will be remembered
+};
 
 class CueSheetCache {
  public:
@@ -35,6 +68,9 @@ class CueSheetCache {
   // No exception leaves the lookup: one inside it makes that lookup a miss.
   const CueSheet* GetCueSheet(const char16_t* path);
 
+  // The same lookup, telling what it saw.
+  const CueSheet* GetCueSheet(const char16_t* path, CueLookupReport& report);
+
   std::size_t size() const { return sheets.size(); }
   std::size_t RememberedMisses() const { return misses.size(); }
 
@@ -51,7 +87,8 @@ class CueSheetCache {
   };
 
  private:
-  const CueSheet* ReadCueSheet(const char16_t* path, std::u16string_view key);
+  const CueSheet* Look(const char16_t* path, CueLookupReport* report);
+  const CueSheet* ReadCueSheet(const char16_t* path, std::u16string_view key, CueLookupReport* report);
   bool MissStillHolds(const char16_t* path, const Watched& watched) const;
   void RememberMiss(std::u16string_view key, Watched&& watched);
 

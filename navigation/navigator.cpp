@@ -8,6 +8,10 @@ constexpr int32_t kPlayingMargin = 1000;
 TitleTagAnswer Number(int32_t value) { return {TitleTagAnswer::Kind::kNumber, value, nullptr}; }
 TitleTagAnswer Text(const std::u16string& value) { return {TitleTagAnswer::Kind::kText, 0, &value}; }
 
+// The fields beyond the first six answer only where the sheet has a value:
+// unlike a track's title, a missing date has no empty value to show.
+TitleTagAnswer TextIfCarried(const std::u16string& value) { return value.empty() ? TitleTagAnswer{} : Text(value); }
+
 }  // namespace
 
 bool FindJumpTarget(const CueSheet& sheet, CueCommand command, int32_t position, int32_t& target) {
@@ -48,6 +52,9 @@ TitleTag FindTitleTag(std::u16string_view name) {
       {u"subnum", TitleTag::kNumber},         {u"subnumtotal", TitleTag::kNumberTotal},
       {u"subtitle", TitleTag::kTitle},        {u"subartist", TitleTag::kArtist},
       {u"submaintitle", TitleTag::kMainTitle}, {u"submainartist", TitleTag::kMainArtist},
+      {u"subdate", TitleTag::kDate},          {u"subgenre", TitleTag::kGenre},
+      {u"subcomposer", TitleTag::kComposer},  {u"subdisc", TitleTag::kDisc},
+      {u"subdisctotal", TitleTag::kDiscTotal},
   };
   for (const auto& entry : kTags) {
     if (name == entry.name) {
@@ -58,6 +65,11 @@ TitleTag FindTitleTag(std::u16string_view name) {
 }
 
 TitleTagAnswer AnswerTitleTag(TitleTag tag, const CueSheet& sheet, const CueTrack& track) {
+  // The player knows the titles of a file whose sheet has only track starts
+  // from its own tags; empty answers would hide them.
+  if (!sheet.carriesText && tag != TitleTag::kNumber && tag != TitleTag::kNumberTotal) {
+    return {};
+  }
   switch (tag) {
     case TitleTag::kNumber: return Number(track.number);
     case TitleTag::kNumberTotal: return Number(track.trackCount);
@@ -67,6 +79,12 @@ TitleTagAnswer AnswerTitleTag(TitleTag tag, const CueSheet& sheet, const CueTrac
     case TitleTag::kArtist: return sheet.singlePerformer != 0 ? TitleTagAnswer{} : Text(track.performer);
     case TitleTag::kMainTitle: return Text(*track.albumTitle);
     case TitleTag::kMainArtist: return Text(*track.albumPerformer);
+    case TitleTag::kDate: return TextIfCarried(sheet.albumDate);
+    case TitleTag::kGenre: return TextIfCarried(sheet.albumGenre);
+    case TitleTag::kComposer:
+      return TextIfCarried(track.composer.empty() ? sheet.albumComposer : track.composer);
+    case TitleTag::kDisc: return TextIfCarried(sheet.discNumber);
+    case TitleTag::kDiscTotal: return TextIfCarried(sheet.totalDiscs);
     case TitleTag::kNone: break;
   }
   return {};

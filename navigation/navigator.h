@@ -30,7 +30,20 @@ const CueTrack* FindPlayingTrack(const CueSheet& sheet, int32_t position);
 // file with equal fields is no change. Allocates nothing.
 bool IsTrackChange(const CueTrack* lastSeen, const CueTrack& current);
 
-enum class TitleTag { kNone, kNumber, kNumberTotal, kTitle, kArtist, kMainTitle, kMainArtist };
+enum class TitleTag {
+  kNone,
+  kNumber,
+  kNumberTotal,
+  kTitle,
+  kArtist,
+  kMainTitle,
+  kMainArtist,
+  kDate,
+  kGenre,
+  kComposer,
+  kDisc,
+  kDiscTotal,
+};
 
 // The tag of this exact, case-sensitive name, or kNone for every other name.
 TitleTag FindTitleTag(std::u16string_view name);
@@ -44,5 +57,8 @@ struct TitleTagAnswer {
   const std::u16string* text = nullptr;
 };
 
-// The answer for `tag` from the playing `track` of `sheet`.
+// The answer for `tag` from the playing `track` of `sheet`. "subdate",
+// "subgenre", "subcomposer", "subdisc" and "subdisctotal" are left to the
+// player when the sheet does not carry their field; a sheet without text
+// answers only "subnum" and "subnumtotal". Allocates nothing.
 TitleTagAnswer AnswerTitleTag(TitleTag tag, const CueSheet& sheet, const CueTrack& track);

@@ -9,44 +9,58 @@
 
 namespace {
 
-// Strict UTF-8: no overlong forms, surrogates or code points above U+10FFFF.
-bool IsValidUtf8(const unsigned char* bytes, size_t size) {
+// The length of the strict UTF-8 character at bytes[0], or 0 when none
+// starts there (also when it is cut off by the end).
+size_t Utf8CharacterLength(const unsigned char* bytes, size_t size) {
+  const unsigned char lead = bytes[0];
+  if (lead < 0x80) {
+    return 1;
+  }
+  size_t trail;
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    trail = 1;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    trail = 2;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    trail = 3;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (trail > size - 1) {
+    return 0;
+  }
+  for (size_t k = 1; k <= trail; ++k) {
+    if (bytes[k] < low || bytes[k] > high) {
+      return 0;
+    }
+    low = 0x80;
+    high = 0xBF;
+  }
+  return trail + 1;
+}
+
+// An invalid byte is skipped alone, so the count resynchronises at the next
+// character.
+void CountUtf8(const unsigned char* bytes, size_t size, SideCueDecoding& decoding) {
   size_t i = 0;
   while (i < size) {
-    const unsigned char lead = bytes[i];
-    if (lead < 0x80) {
+    const size_t length = Utf8CharacterLength(bytes + i, size - i);
+    if (length == 0) {
+      ++decoding.invalidBytes;
       ++i;
       continue;
     }
-    size_t trail;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      trail = 1;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      trail = 2;
-      if (lead == 0xE0) low = 0xA0;
-      if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      trail = 3;
-      if (lead == 0xF0) low = 0x90;
-      if (lead == 0xF4) high = 0x8F;
-    } else {
-      return false;
+    if (length > 1) {
+      ++decoding.validMultiByte;
     }
-    if (trail > size - i - 1) {
-      return false;
-    }
-    for (size_t k = 1; k <= trail; ++k) {
-      if (bytes[i + k] < low || bytes[i + k] > high) {
-        return false;
-      }
-      low = 0x80;
-      high = 0xBF;
-    }
-    i += trail + 1;
+    i += length;
   }
-  return true;
 }
 
 // The units after the byte order mark; a last odd byte is no unit and is dropped.
@@ -59,6 +73,36 @@ std::u16string DecodeUtf16(const unsigned char* bytes, size_t size, bool bigEndi
     text.push_back(static_cast<char16_t>(bigEndian ? first << 8 | second : second << 8 | first));
   }
   return text;
+}
+
+std::u16string Decode(const unsigned char* data, size_t size, SideCueDecoding& decoding) {
+  if (data == nullptr || size == 0 || size > static_cast<size_t>(INT32_MAX)) {
+    return {};
+  }
+  const auto* bytes = reinterpret_cast<const char*>(data);
+  if (size >= 2 && data[0] == 0xFF && data[1] == 0xFE) {
+    decoding.encoding = CueTextEncoding::kUtf16LE;
+    return DecodeUtf16(data + 2, size - 2, false);
+  }
+  if (size >= 2 && data[0] == 0xFE && data[1] == 0xFF) {
+    decoding.encoding = CueTextEncoding::kUtf16BE;
+    return DecodeUtf16(data + 2, size - 2, true);
+  }
+  // With the byte order mark left in, the first line would begin with U+FEFF
+  // and its command would not be recognised. The mark declares UTF-8: no
+  // fallback behind it.
+  if (size >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) {
+    decoding.encoding = CueTextEncoding::kUtf8WithBOM;
+    CountUtf8(data + 3, size - 3, decoding);
+    return ToWideString(std::string_view(bytes + 3, size - 3), platform::CodePage::kUtf8);
+  }
+  // Cue files from older rippers are written in the ANSI code page; as UTF-8
+  // every accented letter of theirs would turn into U+FFFD. In a UTF-8 file,
+  // one stray byte must not turn every other letter into mojibake.
+  CountUtf8(data, size, decoding);
+  const bool ansi = decoding.invalidBytes > decoding.validMultiByte;
+  decoding.encoding = ansi ? CueTextEncoding::kAnsi : CueTextEncoding::kUtf8;
+  return ToWideString(std::string_view(bytes, size), ansi ? platform::CodePage::kAnsi : platform::CodePage::kUtf8);
 }
 
 }  // namespace
@@ -86,29 +130,16 @@ bool GetWholeNameCuePath(const char16_t* audioPath, std::u16string& cuePath) {
   return true;
 }
 
-std::u16string DecodeSideCueText(const char* bytes, size_t size) {
-  const auto* data = reinterpret_cast<const unsigned char*>(bytes);
-  if (bytes == nullptr || size == 0 || size > static_cast<size_t>(INT32_MAX)) {
-    return {};
+std::u16string DecodeSideCueText(const char* bytes, size_t size, SideCueDecoding* decoding) {
+  SideCueDecoding found;
+  const std::u16string text = Decode(reinterpret_cast<const unsigned char*>(bytes), size, found);
+  if (decoding != nullptr) {
+    *decoding = found;
   }
-  if (size >= 2 && data[0] == 0xFF && data[1] == 0xFE) {
-    return DecodeUtf16(data + 2, size - 2, false);
-  }
-  if (size >= 2 && data[0] == 0xFE && data[1] == 0xFF) {
-    return DecodeUtf16(data + 2, size - 2, true);
-  }
-  // With the byte order mark left in, the first line would begin with U+FEFF
-  // and its command would not be recognised.
-  if (size >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) {
-    return ToWideString(std::string_view(bytes + 3, size - 3), platform::CodePage::kUtf8);
-  }
-  // Cue files from older rippers are written in the ANSI code page; as UTF-8
-  // every accented letter of theirs would turn into U+FFFD.
-  const bool utf8 = IsValidUtf8(data, size);
-  return ToWideString(std::string_view(bytes, size), utf8 ? platform::CodePage::kUtf8 : platform::CodePage::kAnsi);
+  return text;
 }
 
-CueTextOutcome ReadCueFile(const char16_t* cuePath, std::u16string& text) {
+CueTextOutcome ReadCueFile(const char16_t* cuePath, std::u16string& text, SideCueDecoding* decoding) {
   platform::File file;
   if (!file.Open(cuePath, platform::FileAccess::kSequential)) {
     // Only a second look tells a missing file from one that could not be
@@ -124,6 +155,9 @@ CueTextOutcome ReadCueFile(const char16_t* cuePath, std::u16string& text) {
   }
   if (size == 0) {
     text.clear();
+    if (decoding != nullptr) {
+      *decoding = {};
+    }
     return CueTextOutcome::kFound;
   }
   try {
@@ -132,17 +166,17 @@ CueTextOutcome ReadCueFile(const char16_t* cuePath, std::u16string& text) {
     if (!file.Read(buffer.data(), static_cast<uint32_t>(size), bytesRead) || bytesRead != size) {
       return CueTextOutcome::kUnreadable;
     }
-    text = DecodeSideCueText(buffer.data(), buffer.size());
+    text = DecodeSideCueText(buffer.data(), buffer.size(), decoding);
   } catch (const std::bad_alloc&) {
     return CueTextOutcome::kUnreadable;
   }
   return CueTextOutcome::kFound;
 }
 
-CueTextOutcome ReadSideCueText(const char16_t* audioPath, std::u16string& text) {
+CueTextOutcome ReadSideCueText(const char16_t* audioPath, std::u16string& text, SideCueDecoding* decoding) {
   std::u16string cuePath;
   if (GetSideCuePath(audioPath, cuePath)) {
-    const CueTextOutcome outcome = ReadCueFile(cuePath.c_str(), text);
+    const CueTextOutcome outcome = ReadCueFile(cuePath.c_str(), text, decoding);
     if (outcome != CueTextOutcome::kAbsent) {
       return outcome;
     }
@@ -150,5 +184,5 @@ CueTextOutcome ReadSideCueText(const char16_t* audioPath, std::u16string& text) 
   if (!GetWholeNameCuePath(audioPath, cuePath)) {
     return CueTextOutcome::kAbsent;
   }
-  return ReadCueFile(cuePath.c_str(), text);
+  return ReadCueFile(cuePath.c_str(), text, decoding);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "tags/cue_text_source.h"
@@ -15,16 +16,34 @@ bool GetSideCuePath(const char16_t* audioPath, std::u16string& cuePath);
 // "album.flac". False for a null or empty path.
 bool GetWholeNameCuePath(const char16_t* audioPath, std::u16string& cuePath);
 
+enum class CueTextEncoding { kUtf8, kUtf8WithBOM, kUtf16LE, kUtf16BE, kAnsi };
+
+// How a cue file's bytes were decoded, and the counts that chose between
+// UTF-8 and the ANSI code page (both 0 for UTF-16).
+struct SideCueDecoding {
+  CueTextEncoding encoding = CueTextEncoding::kUtf8;
+  uint32_t invalidBytes = 0;    // bytes that are part of no valid UTF-8 character
+  uint32_t validMultiByte = 0;  // valid UTF-8 characters of two to four bytes
+};
+
 // Decodes the bytes of a cue file: UTF-16 after a byte order mark FF FE or
 // FE FF; UTF-8 after a UTF-8 byte order mark, which is dropped; otherwise
-// UTF-8 when the bytes are valid UTF-8 and the ANSI code page when not.
-std::u16string DecodeSideCueText(const char* bytes, size_t size);
+// UTF-8, unless the bytes that are part of no valid UTF-8 character outnumber
+// the valid characters of two bytes or more: then the ANSI code page. So a
+// UTF-8 file with a stray byte stays UTF-8 (the byte becomes U+FFFD), and a
+// file written in a code page, where almost every letter above ASCII is
+// invalid UTF-8, is read in that code page. Strict UTF-8: no overlong forms,
+// surrogates or code points above U+10FFFF. `decoding` may be null.
+std::u16string DecodeSideCueText(const char* bytes, size_t size, SideCueDecoding* decoding = nullptr);
 
 // Reads the cue file at `cuePath` whole and decodes it. Absent when there is
 // no such file (a folder of that name is none); unreadable when it cannot be
 // opened or its size taken, it is too large to hold, or it is read short.
-CueTextOutcome ReadCueFile(const char16_t* cuePath, std::u16string& text);
+// `decoding` (may be null) learns how the text was decoded, and is written
+// only when the outcome is kFound.
+CueTextOutcome ReadCueFile(const char16_t* cuePath, std::u16string& text, SideCueDecoding* decoding = nullptr);
 
 // The cue file beside `audioPath`: the one named like the audio file without
 // its extension, or where that is absent, the one named after the whole name.
-CueTextOutcome ReadSideCueText(const char16_t* audioPath, std::u16string& text);
+CueTextOutcome ReadSideCueText(const char16_t* audioPath, std::u16string& text,
+                               SideCueDecoding* decoding = nullptr);

@@ -5,11 +5,42 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cuesheet/cue_sheet.h"
 #include "cuesheet/text_utilities.h"
+
+// The bytes that this test program holds on the heap, and the most it held
+// since the last reset: each block carries its size in front of it (16 bytes,
+// which keeps malloc's alignment). Out of line: inlined, g++ takes the free
+// for a mismatch with the new.
+namespace {
+std::size_t liveBytes = 0;
+std::size_t peakBytes = 0;
+constexpr std::size_t kSizeHeader = 16;
+}  // namespace
+
+[[gnu::noinline]] void* operator new(std::size_t size) {
+  auto* block = static_cast<unsigned char*>(std::malloc(size + kSizeHeader));
+  if (block == nullptr) throw std::bad_alloc();
+  *reinterpret_cast<std::size_t*>(block) = size;
+  liveBytes += size;
+  peakBytes = liveBytes > peakBytes ? liveBytes : peakBytes;
+  return block + kSizeHeader;
+}
+[[gnu::noinline]] void* operator new[](std::size_t size) { return ::operator new(size); }
+[[gnu::noinline]] void operator delete(void* p) noexcept {
+  if (p == nullptr) return;
+  auto* block = static_cast<unsigned char*>(p) - kSizeHeader;
+  liveBytes -= *reinterpret_cast<std::size_t*>(block);
+  std::free(block);
+}
+[[gnu::noinline]] void operator delete[](void* p) noexcept { ::operator delete(p); }
+[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept { ::operator delete(p); }
+[[gnu::noinline]] void operator delete[](void* p, std::size_t) noexcept { ::operator delete(p); }
 
 namespace {
 
@@ -115,6 +146,7 @@ struct StopCase {
   std::u16string text;
   std::vector<Track> tracks;
   int32_t trackCount;
+  CueParseStop stop;  // the track without INDEX 01 and the line of its TRACK
 };
 
 class StoppedParseTest : public testing::TestWithParam<StopCase> {};
@@ -127,6 +159,11 @@ TEST_P(StoppedParseTest, KeepsTracksBefore) {
   EXPECT_EQ(TracksOf(sheet), GetParam().tracks);
   EXPECT_EQ(sheet.singlePerformer, 0);
   ExpectConsistent(sheet, GetParam().trackCount);
+  CueSheet again;
+  CueParseStop stop;
+  EXPECT_FALSE(again.Parse(GetParam().text, &stop));
+  EXPECT_EQ(stop.track, GetParam().stop.track);
+  EXPECT_EQ(stop.line, GetParam().stop.line);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -137,24 +174,31 @@ INSTANTIATE_TEST_SUITE_P(
                  u"TRACK 02 AUDIO\n TITLE B\n INDEX 00 03:00:00\n"
                  u"TRACK 03 AUDIO\n TITLE C\n INDEX 01 06:00:00\n",
                  {{0, 1, u"A", u""}},
-                 3},
+                 3,
+                 {2, 5}},
         StopCase{"FirstWithoutIndex01",
-                 u"TRACK 01 AUDIO\n TITLE A\nTRACK 02 AUDIO\n INDEX 01 03:00:00\n", {}, 2},
+                 u"TRACK 01 AUDIO\n TITLE A\nTRACK 02 AUDIO\n INDEX 01 03:00:00\n", {}, 2, {1, 1}},
         StopCase{"TrackInTitleCutsBeforeIndex01",
-                 u"TRACK 01 AUDIO\n TITLE Bonus TRACK 5\n INDEX 01 00:00:00\n", {}, 2},
+                 u"TRACK 01 AUDIO\n TITLE Bonus TRACK 5\n INDEX 01 00:00:00\n", {}, 2, {1, 1}},
         StopCase{"TrackInTitleCutsAfterIndex01",
                  u"TRACK 01 AUDIO\n INDEX 01 00:00:00\n TITLE Bonus TRACK 5\n PERFORMER P\n",
                  {{0, 1, u"Bonus", u""}},
-                 2},
+                 2,
+                 {2, 3}},
         StopCase{"IndexOneWithOneDigitIsNoIndex01",
-                 u"TRACK 01 AUDIO\n INDEX 1 00:00:00\n", {}, 1},
+                 u"TRACK 01 AUDIO\n INDEX 1 00:00:00\n", {}, 1, {1, 1}},
         StopCase{"IndexWithTwoSpacesIsNoIndex01",
-                 u"TRACK 01 AUDIO\n INDEX  01 00:00:00\n", {}, 1},
+                 u"TRACK 01 AUDIO\n INDEX  01 00:00:00\n", {}, 1, {1, 1}},
         StopCase{"LowerCaseIndexIsNoIndex01",
-                 u"TRACK 01 AUDIO\n index 01 00:00:00\n", {}, 1},
+                 u"TRACK 01 AUDIO\n index 01 00:00:00\n", {}, 1, {1, 1}},
         StopCase{"CarriageReturnLineEnds",
                  u"TITLE A\rTRACK 01 AUDIO\r  INDEX 01 00:00:00\rTRACK 02 AUDIO\r  INDEX 01 01:00:00\r",
-                 {}, 2}),
+                 {}, 2, {1, 1}},
+        // Lines count at line feeds over the whole text, blank ones too.
+        StopCase{"StopLineCountsEveryLine",
+                 u"REM DATE 1999\r\n\r\nTRACK 01 AUDIO\r\n  INDEX 01 00:00:00\r\n\r\n"
+                 u"  TRACK 02 AUDIO\r\n  TRACK 03 AUDIO\r\n  INDEX 01 01:00:00\r\n",
+                 {{0, 1, u"", u""}}, 3, {2, 6}}),
     [](const testing::TestParamInfo<StopCase>& info) { return std::string(info.param.name); });
 
 struct SheetCase {
@@ -172,7 +216,10 @@ class CompleteParseTest : public testing::TestWithParam<SheetCase> {};
 TEST_P(CompleteParseTest, GivesSheet) {
   const SheetCase& c = GetParam();
   CueSheet sheet;
-  ASSERT_TRUE(sheet.Parse(c.text));
+  CueParseStop stop{7, 7};
+  ASSERT_TRUE(sheet.Parse(c.text, &stop));
+  EXPECT_EQ(stop.track, 0);
+  EXPECT_EQ(stop.line, 0);
   EXPECT_EQ(sheet.albumTitle, c.albumTitle);
   EXPECT_EQ(sheet.albumPerformer, c.albumPerformer);
   EXPECT_EQ(TracksOf(sheet), c.tracks);
@@ -237,6 +284,81 @@ INSTANTIATE_TEST_SUITE_P(
                    {6800533, 4, u"", u""}},
                   4, 1}),
     [](const testing::TestParamInfo<SheetCase>& info) { return std::string(info.param.name); });
+
+struct FieldsCase {
+  const char* name;
+  std::u16string text;
+  // date, genre, composer, disc, total discs of the album
+  std::vector<std::u16string> album;
+  std::vector<std::u16string> composers;  // of the tracks in start order
+};
+
+class AlbumFieldsTest : public testing::TestWithParam<FieldsCase> {};
+
+// The fields beyond title and performer read as TITLE does, the last line of
+// a kind winning; an empty value carries nothing, so a composer falls back.
+TEST_P(AlbumFieldsTest, ReadsFields) {
+  const FieldsCase& c = GetParam();
+  CueSheet sheet;
+  ASSERT_TRUE(sheet.Parse(c.text));
+  EXPECT_EQ((std::vector<std::u16string>{sheet.albumDate, sheet.albumGenre, sheet.albumComposer,
+                                         sheet.discNumber, sheet.totalDiscs}),
+            c.album);
+  std::vector<std::u16string> composers;
+  for (const auto& [start, track] : sheet.tracks) composers.push_back(track.composer);
+  EXPECT_EQ(composers, c.composers);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, AlbumFieldsTest,
+    testing::Values(
+        FieldsCase{"ExactAudioCopyStyle",
+                   u"REM GENRE \"Art Rock\"\r\nREM DATE 1998\r\nREM DISCNUMBER 1\r\nREM TOTALDISCS 2\r\n"
+                   u"REM COMPOSER \"Album Composer\"\r\nSONGWRITER \"Album Writer\"\r\nTITLE \"T\"\r\n"
+                   u"  TRACK 01 AUDIO\r\n    SONGWRITER \"Own Writer\"\r\n    REM COMPOSER X\r\n"
+                   u"    INDEX 01 00:00:00\r\n"
+                   u"  TRACK 02 AUDIO\r\n    REM COMPOSER \"Own Composer\"\r\n    INDEX 01 01:00:00\r\n"
+                   u"  TRACK 03 AUDIO\r\n    REM DATE 2001\r\n    INDEX 01 02:00:00\r\n",
+                   {u"1998", u"Art Rock", u"Album Writer", u"1", u"2"},
+                   {u"Own Writer", u"Own Composer", u""}},
+        FieldsCase{"AlbumComposerWithoutSongwriter",
+                   u"REM COMPOSER \"Album Composer\"\nTRACK 01 AUDIO\n INDEX 01 00:00:00\n",
+                   {u"", u"", u"Album Composer", u"", u""}, {u""}},
+        FieldsCase{"LastLineWinsAndEmptyCarriesNothing",
+                   u"REM DATE 1998\nREM DATE \"\"\nREM GENRE Pop\nREM GENRE Jazz\n"
+                   u"SONGWRITER \"\"\nREM COMPOSER C\nTRACK 01 AUDIO\n SONGWRITER W\n SONGWRITER \n"
+                   u" REM COMPOSER \"\" \n INDEX 01 00:00:00\n",
+                   {u"", u"Jazz", u"C", u"", u""}, {u""}},
+        FieldsCase{"NameMatchedExactlyAndWhole",
+                   u"REM DATE\t1999\nREM DATED 2000\nREM date 2001\nREM  GENRE Pop\nrem GENRE Rock\n"
+                   u"SONGWRITERS X\nREM DISCNUMBER\nREM TOTALDISCS \"3\"\n",
+                   {u"1999", u"", u"", u"", u"3"}, {}},
+        FieldsCase{"TitleAndPerformerUnchanged",
+                   u"SONGWRITER TITLE X\nREM COMPOSER PERFORMER Y\nTITLE Album\nTRACK 01 AUDIO\n"
+                   u" TITLE SONGWRITER Z\n INDEX 01 00:00:00\n",
+                   {u"", u"", u"TITLE X", u"", u""}, {u""}}),
+    [](const testing::TestParamInfo<FieldsCase>& info) { return std::string(info.param.name); });
+
+// Millions of empty pieces or lines cost nothing beyond the sheet: the text
+// is read in place, never split into copies.
+TEST(CueSheetParserTest, PeakMemoryStaysWithinThreeTimesTheText) {
+  // A memory checker puts its own operator new in place of the counting one.
+  const std::size_t probe = peakBytes = liveBytes;
+  delete new std::u16string(100, u'x');
+  if (peakBytes == probe) GTEST_SKIP() << "operator new is not the counting one here";
+
+  std::u16string pieces;
+  while (pieces.size() < (1u << 20)) pieces += u"TRACK ";
+  const std::u16string lines(1u << 20, u'\n');
+  pieces.shrink_to_fit();
+  for (const std::u16string* text : {&std::as_const(pieces), &lines}) {
+    CueSheet sheet;
+    const std::size_t before = liveBytes;
+    peakBytes = before;
+    sheet.Parse(*text);
+    EXPECT_LE(peakBytes - before, 3 * text->size() * sizeof(char16_t) + (liveBytes - before));
+  }
+}
 
 struct TimeCase {
   const char* name;

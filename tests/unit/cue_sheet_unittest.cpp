@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -276,6 +277,7 @@ TEST(CueTrackTest, EqualityComparesValuesNotIndexTimeOrReferences) {
       {"start", with([](CueTrack& t) { t.start = 643001; }), false},
       {"title", with([](CueTrack& t) { t.title = u"Moment's notice"; }), false},
       {"performer", with([](CueTrack& t) { t.performer.clear(); }), false},
+      {"composer", with([](CueTrack& t) { t.composer = u"John Coltrane"; }), false},
       {"album title text", with([&](CueTrack& t) { t.albumTitle = &otherTitle; }), false},
       {"album performer text", with([&](CueTrack& t) { t.albumPerformer = &otherPerformer; }),
        false},
@@ -283,6 +285,49 @@ TEST(CueTrackTest, EqualityComparesValuesNotIndexTimeOrReferences) {
   for (const auto& c : cases) {
     EXPECT_EQ(c.track == base, c.equal) << c.name;
     EXPECT_EQ(base == c.track, c.equal) << c.name;
+  }
+}
+
+// A FLAC CUESHEET block gives track starts and nothing else.
+TEST(CueSheetSetTracksTest, FillsTracksWithoutText) {
+  struct Expected {
+    int32_t start;
+    int32_t number;
+    CueTime index01;
+  };
+  const struct {
+    const char* name;
+    std::vector<std::optional<int32_t>> starts;
+    std::vector<Expected> tracks;
+  } cases[] = {
+      {"TrackWithoutIndex1LeftOut",
+       {0, std::nullopt, 180000, 492493},
+       {{0, 1, {0, 0, 0}}, {180000, 3, {3, 0, 0}}, {492493, 4, {8, 12, 493}}}},
+      {"LaterTrackAtSameStartReplaces", {1000, 1000}, {{1000, 2, {0, 1, 0}}}},
+      {"LargestStart", {kMax}, {{kMax, 1, {35791, 23, 647}}}},
+      {"NoTracks", {}, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    CueSheet sheet;
+    sheet.SetTracks(c.starts);
+    EXPECT_FALSE(sheet.carriesText);
+    EXPECT_EQ(sheet.singlePerformer, 1);
+    EXPECT_TRUE(sheet.albumTitle.empty() && sheet.albumPerformer.empty());
+    ASSERT_EQ(sheet.tracks.size(), c.tracks.size());
+    auto expected = c.tracks.begin();
+    for (const auto& [start, track] : sheet.tracks) {
+      EXPECT_EQ(start, expected->start);
+      EXPECT_EQ(track.start, expected->start);
+      EXPECT_EQ(track.number, expected->number);
+      EXPECT_EQ(track.trackCount, static_cast<int32_t>(c.starts.size()));
+      EXPECT_EQ(track.index01.minutes, expected->index01.minutes);
+      EXPECT_EQ(track.index01.seconds, expected->index01.seconds);
+      EXPECT_EQ(track.index01.milliseconds, expected->index01.milliseconds);
+      EXPECT_EQ(track.albumTitle, &sheet.albumTitle);
+      EXPECT_EQ(track.albumPerformer, &sheet.albumPerformer);
+      ++expected;
+    }
   }
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <string>
 
 namespace {
 
@@ -114,6 +115,72 @@ TEST(NavigatorSinglePerformerTest, ArtistOfASinglePerformerSheetIsLeftToThePlaye
     EXPECT_EQ(AnswerTitleTag(TitleTag::kArtist, sheet, track).kind, TitleTagAnswer::Kind::kPlayer);
     EXPECT_EQ(AnswerTitleTag(TitleTag::kMainArtist, sheet, track).kind, TitleTagAnswer::Kind::kText);
   }
+}
+
+// The five album and composer tags, on a sheet as a secure ripper writes it
+// and on one without those lines.
+TEST(NavigatorExtraTagsTest, AnswerWhatTheSheetCarriesAndLeaveTheRestToThePlayer) {
+  CueSheet ripped;
+  ASSERT_TRUE(ripped.Parse(
+      u"REM GENRE \"Hard Bop\"\r\nREM DATE 1957\r\nREM DISCNUMBER 1\r\nREM TOTALDISCS 2\r\n"
+      u"SONGWRITER \"John Coltrane\"\r\nTITLE \"Blue Train\"\r\n"
+      u"  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n"
+      u"  TRACK 02 AUDIO\r\n    SONGWRITER \"Jerome Kern\"\r\n    INDEX 01 03:00:00\r\n"
+      u"  TRACK 03 AUDIO\r\n    REM COMPOSER \"Lee Morgan\"\r\n    INDEX 01 06:00:00\r\n"));
+  CueSheet plain;
+  ASSERT_TRUE(plain.Parse(kThreeTracks));
+  const struct {
+    const CueSheet* sheet;
+    const char16_t* name;
+    int32_t position;
+    const char16_t* text;  // null: left to the player
+  } kCases[] = {
+      {&ripped, u"subdate", At(0, 30), u"1957"},
+      {&ripped, u"subgenre", At(0, 30), u"Hard Bop"},
+      {&ripped, u"subdisc", At(0, 30), u"1"},
+      {&ripped, u"subdisctotal", At(0, 30), u"2"},
+      {&ripped, u"subcomposer", At(0, 30), u"John Coltrane"},
+      {&ripped, u"subcomposer", At(3, 30), u"Jerome Kern"},
+      {&ripped, u"subcomposer", At(6, 30), u"Lee Morgan"},
+      {&ripped, u"SubDate", At(0, 30), nullptr},
+      {&plain, u"subdate", At(0, 30), nullptr},
+      {&plain, u"subgenre", At(0, 30), nullptr},
+      {&plain, u"subcomposer", At(0, 30), nullptr},
+      {&plain, u"subdisc", At(0, 30), nullptr},
+      {&plain, u"subdisctotal", At(0, 30), nullptr},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(testing::PrintToString(std::u16string(c.name)) + " at " + std::to_string(c.position));
+    const TitleTagAnswer answer =
+        AnswerTitleTag(FindTitleTag(c.name), *c.sheet, *FindPlayingTrack(*c.sheet, c.position));
+    if (c.text == nullptr) {
+      EXPECT_EQ(answer.kind, TitleTagAnswer::Kind::kPlayer);
+    } else {
+      ASSERT_EQ(answer.kind, TitleTagAnswer::Kind::kText);
+      EXPECT_EQ(*answer.text, c.text);
+    }
+  }
+}
+
+// A FLAC CUESHEET block has track starts and no text: the numbers answer,
+// every text tag is the player's, and Previous and Next work as for any sheet.
+TEST(NavigatorSheetWithoutTextTest, AnswersNumbersAndJumps) {
+  CueSheet sheet;
+  sheet.SetTracks({At(0, 0), std::nullopt, At(3, 0), At(6, 0)});
+  const TitleTag kTextTags[] = {TitleTag::kTitle,    TitleTag::kArtist, TitleTag::kMainTitle,
+                                TitleTag::kMainArtist, TitleTag::kDate, TitleTag::kGenre,
+                                TitleTag::kComposer, TitleTag::kDisc,   TitleTag::kDiscTotal};
+  const CueTrack& track = *FindPlayingTrack(sheet, At(3, 30));
+  EXPECT_EQ(AnswerTitleTag(TitleTag::kNumber, sheet, track).number, 3);
+  EXPECT_EQ(AnswerTitleTag(TitleTag::kNumberTotal, sheet, track).number, 4);
+  for (const TitleTag tag : kTextTags) {
+    EXPECT_EQ(AnswerTitleTag(tag, sheet, track).kind, TitleTagAnswer::Kind::kPlayer) << static_cast<int>(tag);
+  }
+  int32_t target = 0;
+  ASSERT_TRUE(FindJumpTarget(sheet, CueCommand::kNext, At(3, 30), target));
+  EXPECT_EQ(target, At(6, 0));
+  ASSERT_TRUE(FindJumpTarget(sheet, CueCommand::kPrevious, At(3, 2), target));
+  EXPECT_EQ(target, At(0, 0));
 }
 
 }  // namespace
