@@ -44,19 +44,21 @@ bool IsTrackChange(const CueTrack* lastSeen, const CueTrack& current) {
   return lastSeen != &current && (lastSeen == nullptr || !(*lastSeen == current));
 }
 
+namespace {
+constexpr TitleTagName kTitleTags[] = {
+    {u"subnum", TitleTag::kNumber},         {u"subnumtotal", TitleTag::kNumberTotal},
+    {u"subtitle", TitleTag::kTitle},        {u"subartist", TitleTag::kArtist},
+    {u"submaintitle", TitleTag::kMainTitle}, {u"submainartist", TitleTag::kMainArtist},
+    {u"subdate", TitleTag::kDate},          {u"subgenre", TitleTag::kGenre},
+    {u"subcomposer", TitleTag::kComposer},  {u"subdisc", TitleTag::kDisc},
+    {u"subdisctotal", TitleTag::kDiscTotal},
+};
+}  // namespace
+
+std::span<const TitleTagName> TitleTagNames() { return kTitleTags; }
+
 TitleTag FindTitleTag(std::u16string_view name) {
-  static constexpr struct {
-    std::u16string_view name;
-    TitleTag tag;
-  } kTags[] = {
-      {u"subnum", TitleTag::kNumber},         {u"subnumtotal", TitleTag::kNumberTotal},
-      {u"subtitle", TitleTag::kTitle},        {u"subartist", TitleTag::kArtist},
-      {u"submaintitle", TitleTag::kMainTitle}, {u"submainartist", TitleTag::kMainArtist},
-      {u"subdate", TitleTag::kDate},          {u"subgenre", TitleTag::kGenre},
-      {u"subcomposer", TitleTag::kComposer},  {u"subdisc", TitleTag::kDisc},
-      {u"subdisctotal", TitleTag::kDiscTotal},
-  };
-  for (const auto& entry : kTags) {
+  for (const auto& entry : kTitleTags) {
     if (name == entry.name) {
       return entry.tag;
     }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -44,6 +45,14 @@ enum class TitleTag {
   kDisc,
   kDiscTotal,
 };
+
+struct TitleTagName {
+  std::u16string_view name;
+  TitleTag tag;
+};
+
+// Every tag the plug-in answers, by name.
+std::span<const TitleTagName> TitleTagNames();
 
 // The tag of this exact, case-sensitive name, or kNone for every other name.
 TitleTag FindTitleTag(std::u16string_view name);

@@ -12,6 +12,9 @@ enum class CodePage {
   kUtf8,
 };
 
+// The number of the system's ANSI code page (1252 in native runs).
+uint32_t AnsiCodePageNumber();
+
 // The whole of `bytes` decoded, NUL bytes like any other, or an empty string
 // for empty input, input of 2 GiB or more, or a failed conversion. Malformed
 // UTF-8 becomes U+FFFD.

@@ -203,4 +203,6 @@ int32_t WideToMultiByte(CodePage codePage, const char16_t* wide, int32_t count,
   return out.Result();
 }
 
+uint32_t AnsiCodePageNumber() { return 1252; }
+
 }  // namespace platform

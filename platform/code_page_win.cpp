@@ -13,6 +13,8 @@ UINT ToWindows(CodePage codePage) {
 
 }  // namespace
 
+uint32_t AnsiCodePageNumber() { return GetACP(); }
+
 int32_t MultiByteToWide(CodePage codePage, const char* bytes, int32_t count,
                         char16_t* wide, int32_t capacity) {
   if (bytes == nullptr || count <= 0 || capacity < 0 || (capacity > 0 && wide == nullptr)) {

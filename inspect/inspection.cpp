@@ -1,0 +1,254 @@
+#include "inspect/inspection.h"
+
+#include <cstdio>
+
+#include "navigation/cue_sheet_cache.h"
+#include "navigation/navigator.h"
+#include "platform/code_page.h"
+
+namespace {
+
+bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+}  // namespace
+
+bool ParsePosition(std::u16string_view text, int32_t& milliseconds) {
+  const std::size_t colon = text.find(u':');
+  if (colon == 0 || colon == std::u16string_view::npos) return false;
+  int64_t minutes = 0;
+  for (std::size_t i = 0; i < colon; ++i) {
+    if (!IsDigit(text[i]) || minutes > INT32_MAX / 60000) return false;
+    minutes = minutes * 10 + (text[i] - u'0');
+  }
+  const std::u16string_view rest = text.substr(colon + 1);
+  if (rest.size() != 2 && (rest.size() != 6 || rest[2] != u'.')) return false;
+  for (std::size_t i = 0; i < rest.size(); ++i) {
+    if (i != 2 && !IsDigit(rest[i])) return false;
+  }
+  const int64_t seconds = (rest[0] - u'0') * 10 + (rest[1] - u'0');
+  if (seconds >= 60) return false;
+  const int64_t fraction = rest.size() == 6 ? (rest[3] - u'0') * 100 + (rest[4] - u'0') * 10 + (rest[5] - u'0') : 0;
+  const int64_t total = minutes * 60000 + seconds * 1000 + fraction;
+  if (total > INT32_MAX) return false;
+  milliseconds = static_cast<int32_t>(total);
+  return true;
+}
+
+std::u16string FormatPosition(int32_t milliseconds) {
+  char text[32];
+  const char* sign = milliseconds < 0 ? "-" : "";
+  const int64_t magnitude = milliseconds < 0 ? -int64_t{milliseconds} : int64_t{milliseconds};
+  std::snprintf(text, sizeof text, "%s%lld:%02lld.%03lld", sign, static_cast<long long>(magnitude / 60000),
+                static_cast<long long>(magnitude / 1000 % 60), static_cast<long long>(magnitude % 1000));
+  const std::string ascii(text);
+  return std::u16string(ascii.begin(), ascii.end());
+}
+
+namespace {
+
+std::u16string Widen(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+std::u16string Number(uint64_t value) { return Widen(std::to_string(value)); }
+
+const char* PlaceName(CueSource source) {
+  switch (source) {
+    case CueSource::kAPEv2Item: return "APEv2 tag, item CUESHEET";
+    case CueSource::kFLACComment: return "FLAC comment CUESHEET";
+    case CueSource::kSideFile: return "cue file beside the audio file";
+    case CueSource::kFLACCueBlock: return "FLAC CUESHEET block";
+  }
+  return "";
+}
+
+const char* OutcomeName(const CueSourceReport& place) {
+  if (!place.consulted) return "not looked at";
+  switch (place.outcome) {
+    case CueTextOutcome::kFound: return "found";
+    case CueTextOutcome::kAbsent: return "absent";
+    case CueTextOutcome::kUnreadable: return "unreadable";
+  }
+  return "";
+}
+
+std::u16string LookedFor(const InspectOptions& options) {
+  std::u16string where;
+  for (const std::u16string& candidate : options.flacCandidates) where += candidate + u", then ";
+  return where + u"the system's search for libFLAC.dll";
+}
+
+std::u16string Reason(const CueSourceReport& place, const InspectOptions& options) {
+  if (!place.consulted) return u"an earlier place gave the cue sheet";
+  switch (place.source) {
+    case CueSource::kAPEv2Item: {
+      const std::u16string where = place.ape.beforeID3v1 ? u" (the tag stands before an ID3v1 tag)" : u"";
+      switch (place.ape.status) {
+        case APECueStatus::kNoTag: return u"no APEv2 tag at the end of the file, nor before an ID3v1 tag";
+        case APECueStatus::kNoItem: return u"an APEv2 tag without a CUESHEET item" + where;
+        case APECueStatus::kFound: return u"a CUESHEET item of " + Number(place.ape.itemBytes) + u" bytes" + where;
+        case APECueStatus::kUnreadable: return u"the file could not be read";
+      }
+      break;
+    }
+    case CueSource::kFLACComment:
+      switch (place.flac) {
+        case FLACReadStatus::kLibraryMissing: return u"libFLAC.dll not found (looked for: " + LookedFor(options) + u")";
+        case FLACReadStatus::kNotFLAC: return u"not a FLAC file";
+        case FLACReadStatus::kUnreadable: return u"the FLAC metadata could not be read";
+        case FLACReadStatus::kRead:
+          return place.outcome == CueTextOutcome::kFound ? u"a CUESHEET comment" : u"no CUESHEET comment";
+      }
+      break;
+    case CueSource::kSideFile:
+      switch (place.outcome) {
+        case CueTextOutcome::kFound: return u"read, " + Number(place.bytes) + u" bytes";
+        case CueTextOutcome::kAbsent: return u"no such file";
+        case CueTextOutcome::kUnreadable: return u"there, but it could not be read";
+      }
+      break;
+    case CueSource::kFLACCueBlock:
+      return u"a CUESHEET block of " + Number(place.blockTracks) + u" tracks besides the lead-out";
+  }
+  return {};
+}
+
+void AddDecoding(ReportObject& out, const CueLookupReport& report, const CueSourceReport& winner) {
+  ReportObject& decoding = out.AddObject("decoding");
+  if (winner.source == CueSource::kFLACCueBlock) {
+    decoding.Add("encoding", "none").Add("reason", "the block holds track times, no text");
+    return;
+  }
+  if (winner.source != CueSource::kSideFile) {
+    decoding.Add("encoding", report.droppedByteOrderMark ? "UTF-8 with a BOM" : "UTF-8")
+        .Add("reason", "tag text is UTF-8 by the tag format");
+    return;
+  }
+  const SideCueDecoding& how = winner.decoding;
+  const std::u16string counts = Number(how.invalidBytes) + u" bytes that are no UTF-8, " +
+                                Number(how.validMultiByte) + u" UTF-8 characters of two or more bytes";
+  switch (how.encoding) {
+    case CueTextEncoding::kUtf8:
+      decoding.Add("encoding", report.droppedByteOrderMark ? "UTF-8 with a BOM" : "UTF-8")
+          .Add("reason", u"no byte order mark; " + counts);
+      break;
+    case CueTextEncoding::kUtf8WithBOM:
+      decoding.Add("encoding", "UTF-8 with a BOM").Add("reason", "the file starts with EF BB BF");
+      break;
+    case CueTextEncoding::kUtf16LE:
+      decoding.Add("encoding", "UTF-16 LE").Add("reason", "the file starts with FF FE");
+      break;
+    case CueTextEncoding::kUtf16BE:
+      decoding.Add("encoding", "UTF-16 BE").Add("reason", "the file starts with FE FF");
+      break;
+    case CueTextEncoding::kAnsi:
+      decoding.Add("encoding", u"ANSI code page " + Number(platform::AnsiCodePageNumber()))
+          .Add("reason", u"no byte order mark, and more bytes that are no UTF-8 than UTF-8 characters: " + counts);
+      break;
+  }
+}
+
+void AddText(ReportObject& out, std::string_view name, const std::u16string& value) {
+  if (!value.empty()) out.Add(name, value);
+}
+
+void AddSheet(ReportObject& out, const CueSheet& sheet) {
+  ReportObject& fields = out.AddObject("sheet");
+  fields.Add("title", sheet.albumTitle).Add("performer", sheet.albumPerformer);
+  fields.Add("single_performer", sheet.singlePerformer != 0);
+  fields.Add("carries_text", sheet.carriesText);
+  AddText(fields, "date", sheet.albumDate);
+  AddText(fields, "genre", sheet.albumGenre);
+  AddText(fields, "composer", sheet.albumComposer);
+  AddText(fields, "disc", sheet.discNumber);
+  AddText(fields, "disc_total", sheet.totalDiscs);
+  ReportList& tracks = fields.AddList("tracks");
+  for (const auto& [start, track] : sheet.tracks) {
+    ReportObject& row = tracks.Append();
+    row.Add("number", int64_t{track.number}).Add("start", FormatPosition(start));
+    row.Add("title", track.title).Add("performer", track.performer);
+    AddText(row, "composer", track.composer);
+  }
+}
+
+void AddJump(ReportObject& out, std::string_view name, const CueSheet& sheet, CueCommand command, int32_t at) {
+  int32_t target = 0;
+  if (FindJumpTarget(sheet, command, at, target)) {
+    out.Add(name, u"seeks to " + FormatPosition(target));
+  } else {
+    out.Add(name, "left to the player");
+  }
+}
+
+void AddPosition(ReportObject& out, const CueSheet* sheet, int32_t at) {
+  ReportObject& there = out.AddObject("at");
+  there.Add("position", FormatPosition(at));
+  const CueTrack* playing = sheet != nullptr ? FindPlayingTrack(*sheet, at) : nullptr;
+  if (playing != nullptr) {
+    there.Add("playing_track", int64_t{playing->number});
+  } else {
+    there.Add("playing_track", "none");
+  }
+  if (sheet != nullptr) {
+    AddJump(there, "previous", *sheet, CueCommand::kPrevious, at);
+    AddJump(there, "next", *sheet, CueCommand::kNext, at);
+  } else {
+    there.Add("previous", "left to the player").Add("next", "left to the player");
+  }
+  ReportList& tags = there.AddList("tags");
+  for (const TitleTagName& tag : TitleTagNames()) {
+    ReportObject& row = tags.Append();
+    row.Add("name", tag.name);
+    const TitleTagAnswer answer =
+        playing != nullptr ? AnswerTitleTag(tag.tag, *sheet, *playing) : TitleTagAnswer{};
+    switch (answer.kind) {
+      case TitleTagAnswer::Kind::kNumber: row.Add("answer", Number(static_cast<uint64_t>(answer.number))); break;
+      case TitleTagAnswer::Kind::kText: row.Add("answer", *answer.text); break;
+      case TitleTagAnswer::Kind::kPlayer: row.Add("answer", "left to the player"); break;
+    }
+    row.Add("left_to_player", answer.kind == TitleTagAnswer::Kind::kPlayer);
+  }
+}
+
+}  // namespace
+
+bool InspectFile(const std::u16string& path, const InspectOptions& options, ReportObject& report) {
+  CueSheetCache cache;
+  CueLookupReport lookup;
+  const CueSheet* sheet = cache.GetCueSheet(path.c_str(), lookup);
+  report.Add("file", path);
+
+  ReportList& places = report.AddList("sources");
+  const CueSourceReport* winner = nullptr;
+  for (const CueSourceReport& place : lookup.sources) {
+    ReportObject& row = places.Append();
+    row.Add("place", PlaceName(place.source));
+    if (place.source == CueSource::kSideFile && !place.path.empty()) row.Add("path", place.path);
+    row.Add("outcome", OutcomeName(place)).Add("reason", Reason(place, options));
+    if (place.consulted && place.outcome == CueTextOutcome::kFound) winner = &place;
+  }
+
+  std::u16string flacPath;
+  if (GetFLACLibraryPath(flacPath)) {
+    report.Add("libflac", flacPath);
+  } else {
+    report.Add("libflac", u"not found (looked for: " + LookedFor(options) + u")");
+  }
+
+  if (winner != nullptr) {
+    AddDecoding(report, lookup, *winner);
+    ReportObject& parse = report.AddObject("parse");
+    parse.Add("complete", lookup.parseComplete);
+    if (!lookup.parseComplete) {
+      parse.Add("stopped_at_track", int64_t{lookup.parseStop.track}).Add("stopped_at_line", int64_t{lookup.parseStop.line});
+      parse.Add("reason", u"track " + Number(static_cast<uint64_t>(lookup.parseStop.track)) + u", from line " +
+                              Number(static_cast<uint64_t>(lookup.parseStop.line)) + u", has no INDEX 01 line");
+    }
+  }
+  // A cue file whose parse stopped is answered from the second lookup on.
+  if (sheet == nullptr && winner != nullptr) {
+    sheet = cache.GetCueSheet(path.c_str());
+    if (sheet != nullptr) report.Add("note", "the plug-in answers with this sheet from the second lookup of the file on");
+  }
+  report.Add("navigable", sheet != nullptr);
+  if (sheet != nullptr) AddSheet(report, *sheet);
+  if (options.at.has_value()) AddPosition(report, sheet, *options.at);
+  return sheet != nullptr;
+}

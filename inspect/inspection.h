@@ -1,0 +1,30 @@
+// One file inspected as the plug-in sees it: every place of its cue sheet in
+// the plug-in's order, how the text was decoded and parsed, the sheet, and
+// what Previous, Next and the title tags do at a position.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "inspect/report.h"
+
+// A position as m:ss or m:ss.mmm (minutes of any length, seconds below 60,
+// milliseconds of three digits), in milliseconds. False for anything else
+// and for positions beyond the player's 32-bit milliseconds.
+bool ParsePosition(std::u16string_view text, int32_t& milliseconds);
+
+// A position in milliseconds as m:ss.mmm.
+std::u16string FormatPosition(int32_t milliseconds);
+
+struct InspectOptions {
+  std::optional<int32_t> at;
+  std::vector<std::u16string> flacCandidates;  // where libFLAC was looked for
+};
+
+// Runs the plug-in's own lookup for `path` (a fresh cache, as the plug-in's
+// first lookup of the file) and writes what it saw into `report`. True when
+// the file has a cue sheet.
+bool InspectFile(const std::u16string& path, const InspectOptions& options, ReportObject& report);

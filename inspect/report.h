@@ -1,0 +1,45 @@
+// The inspector's report of one file: a tree of named fields, written as
+// indented text for people or as one JSON object for scripts, with the same
+// field names in both.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+class ReportList;
+
+class ReportObject {
+ public:
+  ReportObject& Add(std::string_view name, std::u16string_view text);
+  ReportObject& Add(std::string_view name, const char* text);
+  ReportObject& Add(std::string_view name, int64_t number);
+  ReportObject& Add(std::string_view name, bool flag);
+  ReportObject& AddObject(std::string_view name);
+  ReportList& AddList(std::string_view name);
+
+  // Indented "name: value" lines, `depth` levels of two spaces in.
+  void WriteText(std::u16string& out, int depth) const;
+  // The object on one line, UTF-8.
+  void WriteJSON(std::string& out) const;
+
+ private:
+  using Value = std::variant<std::u16string, int64_t, bool, std::unique_ptr<ReportObject>, std::unique_ptr<ReportList>>;
+  std::vector<std::pair<std::string, Value>> fields;
+};
+
+// A list of objects, such as the sources tried or the tracks of a sheet.
+class ReportList {
+ public:
+  ReportObject& Append();
+
+  void WriteText(std::u16string& out, int depth) const;
+  void WriteJSON(std::string& out) const;
+
+ private:
+  std::vector<std::unique_ptr<ReportObject>> items;
+};
