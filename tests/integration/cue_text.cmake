@@ -2,10 +2,7 @@
 # beside the audio file, on files that make_cue_text_files.py has wavpack,
 # flac, metaflac and Python's codecs write. The code page case runs once per
 # ANSI code page, in the locales that tag_readers.cmake compiles.
-set(cue_text_files ${CMAKE_CURRENT_BINARY_DIR}/cue_text_files)
-add_test(NAME cue_text_files_setup
-  COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/make_cue_text_files.py ${cue_text_files})
-set_tests_properties(cue_text_files_setup PROPERTIES FIXTURES_SETUP cue_text_files)
+sheetwalk_test_files(cue_text_files /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/make_cue_text_files.py)
 set(cue_text_environment ${wine_environment} SHEETWALK_TEST_FILES=${cue_text_files} LOCPATH=${tag_locales})
 set_tests_properties(cue_text_test PROPERTIES
   FIXTURES_REQUIRED "cue_text_files;tag_files"
