@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks what the `release` target of the win32 build made: opens the zip and
 # checks every file in it, checks the installer, and, when 64-bit Wine is set
-# up, installs into stand-in player folders and uninstalls again.
+# up, installs into stand-in player folders, runs the installed inspector
+# there, and uninstalls again.
 #
 # Usage: packaging/check-release.sh [<win32 build dir>]     (default build/win32)
 #
@@ -31,13 +32,14 @@ trap cleanup EXIT
 
 # --- The zip ---------------------------------------------------------------
 [[ -f $zip_file ]] || fail "$zip_file is missing; build the release target first"
-expected=$(printf '%s\n' "$name/COPYING.Xiph" "$name/USER_GUIDE.txt" "$name/gen_Sheetwalk.dll" "$name/libFLAC.dll")
+expected=$(printf '%s\n' "$name/COPYING.Xiph" "$name/USER_GUIDE.txt" "$name/gen_Sheetwalk.dll" "$name/libFLAC.dll" \
+  "$name/sheetwalk-inspect.exe")
 listed=$(unzip -Z1 "$zip_file" | sort)
 [[ $listed == "$expected" ]] || fail "the zip holds"$'\n'"$listed"$'\n'"instead of"$'\n'"$expected"
 unzip -q -t "$zip_file" >/dev/null || fail "the zip is damaged"
 unzip -q "$zip_file" -d "$work/zip"
 files="$work/zip/$name"
-pass "$zip_file holds the four files"
+pass "$zip_file holds the five files"
 
 objdump=x86_64-w64-mingw32-objdump
 windres=i686-w64-mingw32-windres
@@ -68,6 +70,12 @@ for tag in subnum subnumtotal subtitle subartist submaintitle submainartist; do
   grep -q "%$tag%" "$guide" || fail "USER_GUIDE.txt does not mention %$tag%"
 done
 pass "USER_GUIDE.txt: Windows line ends, version $version, all six tags"
+
+# It loads the player's 32-bit libFLAC.dll, so it is a 32-bit program too.
+"$objdump" -f "$files/sheetwalk-inspect.exe" | grep -q 'file format pei-i386' ||
+  fail "sheetwalk-inspect.exe is not a 32-bit Windows program"
+"$root/scripts/check-imports.sh" "$files/sheetwalk-inspect.exe" >/dev/null
+pass "sheetwalk-inspect.exe: 32-bit, system imports only"
 
 # --- The installer -----------------------------------------------------------
 [[ -f $installer ]] || fail "$installer is missing"
@@ -120,6 +128,30 @@ uninstall() {
 }
 same() { cmp -s "$1" "$2" || fail "$2 is not $(basename "$1") of the zip"; }
 
+# A FLAC file whose cue sheet is its CUESHEET comment: only libFLAC reads it.
+/usr/bin/python3 -c '
+import sys, wave
+with wave.open(sys.argv[1], "wb") as w:
+    w.setnchannels(2); w.setsampwidth(2); w.setframerate(44100); w.writeframes(bytes(4 * 44100 * 4))' "$work/album.wav"
+flac -s -f "$work/album.wav" -o "$work/album.flac"
+printf 'TITLE "Album"\r\nFILE "album.wav" WAVE\r\n  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n' >"$work/album.cue"
+metaflac --set-tag-from-file=CUESHEET="$work/album.cue" "$work/album.flac"
+rm "$work/album.cue"
+# The installed inspector reads the comment through the libFLAC.dll beside the
+# player's program, and names it.
+inspect_installed() {
+  local player=$1 report
+  report=$("$wine" "$(windows_path "$player/Plugins/Sheetwalk/sheetwalk-inspect.exe")" --json \
+    "$(windows_path "$work/album.flac")" </dev/null 2>&1) || fail "the installed inspector failed: $report"
+  /usr/bin/python3 -c '
+import json, sys
+report = json.loads(sys.argv[1])
+comment = [s for s in report["sources"] if s["place"] == "FLAC comment CUESHEET"]
+sys.exit(report["libflac"] != sys.argv[2] or comment[0]["outcome"] != "found" or not report["navigable"])' \
+    "$report" "$(windows_path "$player/libFLAC.dll")" ||
+    fail "the installed inspector did not read the comment through $player/libFLAC.dll: $report"
+}
+
 # A player found through its own key, without libFLAC.dll: both files go in,
 # and come out again. Installing twice keeps libFLAC.dll Sheetwalk's own.
 a="$work/players/Player A"
@@ -130,13 +162,15 @@ install || fail "the second installation failed"
 same "$files/gen_Sheetwalk.dll" "$a/Plugins/gen_Sheetwalk.dll"
 same "$files/libFLAC.dll" "$a/libFLAC.dll"
 same "$files/USER_GUIDE.txt" "$a/Plugins/Sheetwalk/USER_GUIDE.txt"
+same "$files/sheetwalk-inspect.exe" "$a/Plugins/Sheetwalk/sheetwalk-inspect.exe"
+inspect_installed "$a"
 [[ -f $a/Plugins/Sheetwalk/Uninstall.exe ]] || fail "no uninstaller in $a/Plugins/Sheetwalk"
 reg query "$own_key" /v UninstallString || fail "no uninstall entry for Sheetwalk"
 uninstall "$a"
 [[ ! -e $a/Plugins/gen_Sheetwalk.dll && ! -e $a/libFLAC.dll ]] || fail "the uninstaller left files in $a"
 [[ -f $a/winamp.exe ]] || fail "the uninstaller removed the player"
 reg query "$own_key" && fail "the uninstaller left Sheetwalk's uninstall entry"
-pass "installed into a player found by its key, twice, and uninstalled"
+pass "installed into a player found by its key, twice, and uninstalled; the inspector there read the player's libFLAC.dll"
 
 # A player found through its uninstaller, with a libFLAC.dll of its own: that
 # one stays, through the installation and the uninstallation.
@@ -149,6 +183,7 @@ reg add "$player_uninstall_key" /v UninstallString /d "\"$(windows_path "$b")\\U
   fail "cannot write the player's uninstall key"
 install || fail "the installer failed for a player found by its uninstaller"
 same "$files/gen_Sheetwalk.dll" "$b/Plugins/gen_Sheetwalk.dll"
+same "$files/sheetwalk-inspect.exe" "$b/Plugins/Sheetwalk/sheetwalk-inspect.exe"
 cmp -s "$work/players-own-libFLAC.dll" "$b/libFLAC.dll" || fail "the installer replaced the player's libFLAC.dll"
 uninstall "$b"
 [[ ! -e $b/Plugins/gen_Sheetwalk.dll ]] || fail "the uninstaller left gen_Sheetwalk.dll in $b"
@@ -164,5 +199,7 @@ install && fail "the installer succeeded without finding the player"
 [[ ! -e $c/Plugins ]] || fail "the installer wrote into a folder it did not find"
 install "/D=$(windows_path "$c")" || fail "the installer failed for a folder given with /D"
 same "$files/gen_Sheetwalk.dll" "$c/Plugins/gen_Sheetwalk.dll"
+same "$files/sheetwalk-inspect.exe" "$c/Plugins/Sheetwalk/sheetwalk-inspect.exe"
+inspect_installed "$c"
 uninstall "$c"
 pass "without a player nothing is installed; /D names the folder"

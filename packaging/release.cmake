@@ -1,6 +1,7 @@
 # The `release` target of the 32-bit build: what a player's user downloads.
 #   dist/Sheetwalk-<version>.zip        gen_Sheetwalk.dll, libFLAC.dll and its
-#                                       licence, the user guide
+#                                       licence, the user guide,
+#                                       sheetwalk-inspect.exe
 #   dist/Sheetwalk-<version>-setup.exe  the installer, made from the same files
 # <version> is the short version users see (0.8 for 0.8.0.0); plugin/
 # CMakeLists.txt derives it from the project version.
@@ -12,6 +13,7 @@ add_custom_target(release
     --version ${SHEETWALK_VERSION_SHORT}
     --file-version ${SHEETWALK_VERSION_DOTS}
     --plugin $<TARGET_FILE:gen_Sheetwalk>
+    --inspector $<TARGET_FILE:sheetwalk-inspect>
     --libflac-dir ${CMAKE_BINARY_DIR}/bin
     --work ${CMAKE_BINARY_DIR}/release
     --dist ${SHEETWALK_DIST_DIR}
@@ -19,4 +21,4 @@ add_custom_target(release
   USES_TERMINAL
   VERBATIM
 )
-add_dependencies(release gen_Sheetwalk)
+add_dependencies(release gen_Sheetwalk sheetwalk-inspect)

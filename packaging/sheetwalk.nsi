@@ -1,10 +1,12 @@
 ; The installer: puts gen_Sheetwalk.dll into the player's Plugins folder and
-; libFLAC.dll beside winamp.exe when the player has none there, and leaves an
-; uninstaller that removes exactly what was installed.
+; libFLAC.dll beside winamp.exe when the player has none there, sheetwalk-inspect.exe
+; into the plug-in's own folder, and leaves an uninstaller that removes exactly
+; what was installed.
 ;
 ;   makensis -DVERSION=0.8 -DFILE_VERSION=0.8.0.0 -DFILES=<folder> -DOUTFILE=<setup.exe> sheetwalk.nsi
 ;
-; <folder> holds gen_Sheetwalk.dll, libFLAC.dll, COPYING.Xiph and USER_GUIDE.txt
+; <folder> holds gen_Sheetwalk.dll, libFLAC.dll, COPYING.Xiph, USER_GUIDE.txt and
+; sheetwalk-inspect.exe
 ; (packaging/make-release.sh stages them). The player's folder is looked up in
 ; the registry; when it is not found there the directory page asks for it.
 ; /D=<folder> on the command line names it directly, /S installs silently.
@@ -26,7 +28,8 @@ SetCompressor /SOLID lzma
 !define PLAYER_EXE "winamp.exe"
 ; The class of the player's main window, for telling whether it is running.
 !define PLAYER_WINDOW_CLASS "Winamp v1.x"
-; Beside the plug-in: the user guide, libFLAC's licence and the uninstaller.
+; Beside the plug-in: the user guide, libFLAC's licence, the inspector and the
+; uninstaller. The inspector there finds the player's libFLAC.dll two folders up.
 !define OWN_FOLDER "Plugins\Sheetwalk"
 ; Present when this installer put libFLAC.dll beside the player.
 !define LIBFLAC_MARKER "libFLAC.dll installed by Sheetwalk.txt"
@@ -190,6 +193,7 @@ Section "Sheetwalk"
   SetOutPath "$INSTDIR\${OWN_FOLDER}"
   File "${FILES}\USER_GUIDE.txt"
   File "${FILES}\COPYING.Xiph"
+  File "${FILES}\sheetwalk-inspect.exe"
   ${If} $R0 == 1
     SetOutPath "$INSTDIR"
     File "${FILES}\libFLAC.dll"
@@ -225,6 +229,7 @@ Section "Uninstall"
   ${EndIf}
   Delete "$INSTDIR\USER_GUIDE.txt"
   Delete "$INSTDIR\COPYING.Xiph"
+  Delete "$INSTDIR\sheetwalk-inspect.exe"
   Delete "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"
 

@@ -42,6 +42,7 @@ build_win() {  # build_win <preset> <libFLAC arch>
   cmake --preset "$1" >/dev/null
   cmake --build --preset "$1" -j "$JOBS"
   scripts/check-imports.sh "build/$1/bin/gen_Sheetwalk.dll"
+  scripts/check-imports.sh "build/$1/bin/sheetwalk-inspect.exe"
 }
 
 win64_tests() {

@@ -1,0 +1,25 @@
+# inspect_test: sheetwalk-inspect run as a user runs it, on the cue sources'
+# and the cue text files: in the Windows builds under the Wine of the build
+# (with the locales that tag_readers.cmake compiles for the ANSI code pages),
+# and natively, where tests/unit includes this file.
+if(WIN32)
+  set(inspect_fixtures cue_sources cue_text_files tag_files)
+  set(inspect_environment ENVIRONMENT "${wine_environment}")
+else()
+  # No other native test uses these files.
+  set(cue_sources ${CMAKE_CURRENT_BINARY_DIR}/cue_sources)
+  set(cue_text_files ${CMAKE_CURRENT_BINARY_DIR}/cue_text_files)
+  add_test(NAME cue_sources_setup
+    COMMAND /bin/bash ${CMAKE_CURRENT_LIST_DIR}/make_cue_sources.sh ${cue_sources})
+  add_test(NAME cue_text_files_setup
+    COMMAND /usr/bin/python3 ${CMAKE_CURRENT_LIST_DIR}/make_cue_text_files.py ${cue_text_files})
+  set_tests_properties(cue_sources_setup PROPERTIES FIXTURES_SETUP cue_sources)
+  set_tests_properties(cue_text_files_setup PROPERTIES FIXTURES_SETUP cue_text_files)
+  set(inspect_fixtures cue_sources cue_text_files)
+  set(inspect_environment)
+endif()
+add_test(NAME inspect_test
+  COMMAND /usr/bin/python3 ${CMAKE_CURRENT_LIST_DIR}/inspect_test.py $<TARGET_FILE:sheetwalk-inspect>
+    ${cue_sources} ${cue_text_files} ${CMAKE_CURRENT_BINARY_DIR}/inspect_scratch ${tag_locales})
+set_tests_properties(inspect_test PROPERTIES
+  FIXTURES_REQUIRED "${inspect_fixtures}" TIMEOUT 300 ${inspect_environment})

@@ -1,0 +1,237 @@
+#!/usr/bin/python3
+"""sheetwalk-inspect from outside, as a user or a script runs it: every place a
+cue sheet comes from, every decoding, a stopped parse, a missing libFLAC.dll,
+the installed layout, the exit status and the error lines. The JSON is read by
+Python's json module; the text of each report must carry the same fields with
+the same values in the same order.
+
+    inspect_test.py PROGRAM CUE_SOURCES CUE_TEXT_FILES SCRATCH [LOCALES]
+
+PROGRAM ending in .exe runs under the Wine loader that WINELOADER names.
+CUE_SOURCES and CUE_TEXT_FILES are the folders that make_cue_sources.sh and
+make_cue_text_files.py wrote; LOCALES is the LOCPATH of make_locales.sh.
+"""
+
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+from pathlib import Path
+
+program, sources, text_files, scratch = (Path(a).resolve() for a in sys.argv[1:5])
+locales = sys.argv[5] if len(sys.argv) > 5 else None
+on_wine = program.suffix == ".exe"
+failures = []
+
+
+def windows_path(path):
+    return "Z:" + str(path).replace("/", "\\") if on_wine else str(path)
+
+
+def make_scratch():
+    """The files that exist for this test alone: a parse that stops, UTF-16
+    text, a copy of the program without libFLAC.dll near it, and one in the
+    player's layout, <player>/Plugins/Sheetwalk, with libFLAC.dll beside the
+    player's program."""
+    shutil.rmtree(scratch, ignore_errors=True)
+    scratch.mkdir(parents=True)
+    for name in ("stop.wav", "utf16.wav"):
+        shutil.copy(sources / "cd.wav", scratch / name)
+    (scratch / "stop.cue").write_bytes(
+        b'TITLE "Stop"\r\nFILE "stop.wav" WAVE\r\n  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n'
+        b'  TRACK 02 AUDIO\r\n    TITLE "No index"\r\n  TRACK 03 AUDIO\r\n    INDEX 01 00:04:00\r\n')
+    (scratch / "utf16.cue").write_bytes(
+        '\ufeffTITLE "Зима"\r\nFILE "utf16.wav" WAVE\r\n  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n'
+        .encode("utf-16-le"))
+    (scratch / "folder.flac").mkdir()
+    if on_wine:
+        for folder, audio in ((LONE, "p5.flac"), (INSTALLED, "p2.flac")):
+            folder.mkdir(parents=True)
+            shutil.copy(program, folder)
+            shutil.copy(sources / audio, folder)
+        shutil.copy(program.parent / "libFLAC.dll", scratch / "player")
+
+
+class Has(str):
+    """Expects a value that contains this text."""
+
+
+NOT_LOOKED_AT = {"outcome": "not looked at", "reason": "an earlier place gave the cue sheet"}
+ABSENT_APE = {"outcome": "absent", "reason": "no APEv2 tag at the end of the file, nor before an ID3v1 tag"}
+TAG_UTF8 = {"encoding": "UTF-8", "reason": "tag text is UTF-8 by the tag format"}
+NO_SIDE = {"outcome": "absent", "reason": "no such file"}
+LONE = scratch / "lone/a/b"
+INSTALLED = scratch / "player/Plugins/Sheetwalk"
+
+# (name, folder, locale, arguments, exit status, expected fields of each
+# report or the one error line). A folder of None skips the case natively.
+CASES = [
+    ("APEv2 item first", sources, None, ["--at", "0:05", "p1.flac"], 0, {
+        "sources": [{"place": "APEv2 tag, item CUESHEET", "outcome": "found", "reason": "a CUESHEET item of 255 bytes"},
+                    NOT_LOOKED_AT, NOT_LOOKED_AT, NOT_LOOKED_AT],
+        "decoding": TAG_UTF8, "parse": {"complete": True}, "navigable": True,
+        "sheet": {"title": "APE Album", "performer": "APE Album Artist",
+                  "tracks": [{"number": 1, "start": "0:00.000", "title": "One"}, {"number": 2, "start": "0:02.000"},
+                             {"number": 3, "start": "0:04.000", "title": "Three"}]},
+        "at": {"position": "0:05.000", "playing_track": 3, "previous": "seeks to 0:00.000",
+               "next": "left to the player",
+               "tags": [{"name": "subnum", "answer": "3"}, {"name": "subnumtotal", "answer": "3"},
+                        {"name": "subtitle", "answer": "Three"}, {}, {"name": "submaintitle", "answer": "APE Album"},
+                        {"name": "submainartist", "answer": "APE Album Artist"},
+                        {"name": "subdate", "answer": "left to the player", "left_to_player": True}]}}),
+    ("FLAC comment", sources, None, ["p2.flac"], 0, {
+        "sources": [ABSENT_APE, {"place": "FLAC comment CUESHEET", "outcome": "found", "reason": "a CUESHEET comment"}],
+        "libflac": windows_path(program.parent / "libFLAC.dll") if on_wine else Has("libFLAC"),
+        "decoding": TAG_UTF8, "sheet": {"title": "Comment Album"}}),
+    ("cue file by the name up to the dot", sources, None, ["p3.flac"], 0, {
+        "sources": [{}, {"outcome": "absent", "reason": "no CUESHEET comment"},
+                    {"place": "cue file beside the audio file", "path": "p3.cue", "outcome": "found",
+                     "reason": "read, 270 bytes"}, NOT_LOOKED_AT],
+        "decoding": {"encoding": "UTF-8", "reason": Has("no byte order mark")}, "sheet": {"title": "Side Album"}}),
+    ("cue file by the whole name", sources, None, ["p4.flac"], 0, {
+        "sources": [{}, {}, {"path": "p4.cue", **NO_SIDE}, {"path": "p4.flac.cue", "outcome": "found"}, NOT_LOOKED_AT],
+        "sheet": {"title": "Whole Album"}}),
+    ("native block last", sources, None, ["--at", "0:02.500", "p5.flac"], 0, {
+        "sources": [{}, {}, NO_SIDE, NO_SIDE, {"place": "FLAC CUESHEET block", "outcome": "found",
+                                               "reason": "a CUESHEET block of 3 tracks besides the lead-out"}],
+        "decoding": {"encoding": "none"}, "sheet": {"title": "", "carries_text": False},
+        "at": {"playing_track": 2, "previous": "left to the player", "next": "seeks to 0:04.000",
+               "tags": [{"answer": "2"}, {}, {"name": "subtitle", "left_to_player": True}]}}),
+    ("APEv2 before ID3v1", sources, None, ["id3v1.wav"], 0, {
+        "sources": [{"reason": "a CUESHEET item of 255 bytes (the tag stands before an ID3v1 tag)"},
+                    {"outcome": "not looked at"}], "sheet": {"title": "APE Album"}}),
+    ("byte order mark in a tag", sources, None, ["bom.wav", "bom.flac"], 0, [
+        {"decoding": {"encoding": "UTF-8 with a BOM"}, "sheet": {"performer": "APE Album Artist"}},
+        {"sources": [{}, {"outcome": "found"}], "decoding": {"encoding": "UTF-8 with a BOM"},
+         "sheet": {"performer": "APE Album Artist"}}]),
+    ("UTF-16 LE cue file", scratch, None, ["utf16.wav"], 0, {
+        "decoding": {"encoding": "UTF-16 LE", "reason": "the file starts with FF FE"}, "sheet": {"title": "Зима"}}),
+    ("UTF-8 cue file with a stray byte", text_files, None, ["stray.wav"], 0, {
+        "decoding": {"encoding": "UTF-8", "reason": Has("1 bytes that are no UTF-8")},
+        "sheet": {"performer": "Björk"}}),
+    ("code page 1252", text_files, "en_US", ["cp1252.wav"], 0, {
+        "decoding": {"encoding": "ANSI code page 1252", "reason": Has("more bytes that are no UTF-8")},
+        "sheet": {"performer": "Café Müller – Señor"}}),
+    ("code page 1251", text_files if on_wine else None, "ru_RU", ["cp1251.wav"], 0, {
+        "decoding": {"encoding": "ANSI code page 1251"}, "sheet": {"performer": "Кино – Цой"}}),
+    ("code page 932", text_files if on_wine else None, "ja_JP", ["cp932.wav"], 0, {
+        "decoding": {"encoding": "ANSI code page 932"}, "sheet": {"title": "無罪モラトリアム"}}),
+    ("parse stopped at a track without INDEX 01", scratch, None, ["stop.wav"], 0, {
+        "parse": {"complete": False, "stopped_at_track": 2, "stopped_at_line": 5,
+                  "reason": "track 2, from line 5, has no INDEX 01 line"},
+        "note": Has("second lookup"), "navigable": True, "sheet": {"tracks": [{"number": 1}]}}),
+    ("no cue sheet, then one", sources, None, ["cd.wav", "p1.flac"], 1, [
+        {"sources": [ABSENT_APE, {"reason": "not a FLAC file"}, {"path": "cd.cue", **NO_SIDE},
+                     {"path": "cd.wav.cue", **NO_SIDE}], "navigable": False},
+        {"navigable": True}]),
+    ("no libFLAC.dll near the program", LONE if on_wine else None, None, ["p5.flac"], 1, {
+        "sources": [{}, {"outcome": "absent", "reason": "libFLAC.dll not found (looked for: " +
+                         windows_path(LONE / "libFLAC.dll") + ", then " + windows_path(scratch / "lone/libFLAC.dll") +
+                         ", then the system's search for libFLAC.dll)"}],
+        "libflac": Has("not found (looked for: " + windows_path(LONE / "libFLAC.dll")), "navigable": False}),
+    ("installed: the player's libFLAC.dll", INSTALLED if on_wine else None, None, ["p2.flac"], 0, {
+         "sources": [{}, {"outcome": "found"}], "libflac": windows_path(scratch / "player/libFLAC.dll")}),
+    ("missing file", sources, None, ["none.flac"], 2, "sheetwalk-inspect: none.flac: no such file"),
+    ("folder", scratch, None, ["folder.flac"], 2, "sheetwalk-inspect: folder.flac: a folder, not an audio file"),
+    ("a readable file and a missing one", sources, None, ["p1.flac", "none.flac"], 2,
+     "sheetwalk-inspect: none.flac: no such file"),
+    ("no file", sources, None, [], 2, Has("usage: sheetwalk-inspect [--at POSITION] [--json] FILE...")),
+    ("a position past 59 seconds", sources, None, ["--at", "1:60", "p1.flac"], 2, Has("--at needs a position")),
+    ("unknown option", sources, None, ["--all", "p1.flac"], 2, Has("unknown option --all")),
+]
+
+
+def run(folder, locale, arguments):
+    environment = dict(os.environ)
+    if locale is not None and locales is not None:
+        environment.update(LOCPATH=locales, LC_ALL=locale + ".UTF-8")
+    copy = folder / program.name if folder in (LONE, INSTALLED) else program
+    command = ([os.environ["WINELOADER"]] if on_wine else []) + [str(copy)] + arguments
+    done = subprocess.run(command, cwd=folder, env=environment, stdin=subprocess.DEVNULL, capture_output=True,
+                          timeout=120)
+    return done.returncode, done.stdout.decode("utf-8"), done.stderr.decode("utf-8")
+
+
+def check(where, expected, actual):
+    if isinstance(expected, dict):
+        if not isinstance(actual, dict):
+            return failures.append(f"{where}: {actual!r} is no object")
+        for key, value in expected.items():
+            if key not in actual:
+                failures.append(f"{where}.{key} is missing")
+            else:
+                check(f"{where}.{key}", value, actual[key])
+    elif isinstance(expected, list):
+        if not isinstance(actual, list) or len(actual) < len(expected):
+            return failures.append(f"{where}: {actual!r} has fewer than {len(expected)} items")
+        for i, value in enumerate(expected):
+            check(f"{where}[{i}]", value, actual[i])
+    elif isinstance(expected, Has):
+        if not isinstance(actual, str) or expected not in actual:
+            failures.append(f"{where}: {actual!r} does not contain {str(expected)!r}")
+    elif type(expected) is not type(actual) or expected != actual:
+        failures.append(f"{where}: {actual!r}, expected {expected!r}")
+
+
+def fields_of_json(value):
+    """(name, shown value) in order, as the text report shows them; None for
+    an object or a list, which the text shows as the lines below."""
+    for key, item in value.items():
+        if isinstance(item, dict):
+            yield key, None
+            yield from fields_of_json(item)
+        elif isinstance(item, list):
+            yield key, None
+            for element in item:
+                yield from fields_of_json(element)
+        elif isinstance(item, bool):
+            yield key, "yes" if item else "no"
+        else:
+            yield key, str(item)
+
+
+def fields_of_text(text):
+    for line in text.splitlines():
+        match = re.fullmatch(r" *(?:- )?(\w+):(?: (.*))?", line)
+        if match is None:
+            if line:
+                failures.append(f"a text line {line!r} is no field")
+            continue
+        yield match[1], match[2]
+
+
+def main():
+    make_scratch()
+    for name, folder, locale, arguments, status, expected in CASES:
+        if folder is None:
+            print(f"SKIPPED: {name}: natively, libFLAC is the system's and the ANSI code page is 1252")
+            continue
+        before = len(failures)
+        code, out, err = run(folder, locale, ["--json"] + arguments)
+        if code != status:
+            failures.append(f"exit status {code}, expected {status}")
+        if status == 2:
+            check("stderr", expected if isinstance(expected, Has) else expected + "\n", err)
+        else:
+            if err:
+                failures.append(f"stderr {err!r}")
+            reports = [json.loads(line) for line in out.splitlines()]
+            files = [a for i, a in enumerate(arguments) if not a.startswith("--") and (i == 0 or arguments[i - 1] != "--at")]
+            check("files", [{"file": f} for f in files], reports)
+            check("report", expected if isinstance(expected, list) else [expected], reports)
+            _, text, _ = run(folder, locale, arguments)
+            as_json = [field for report in reports for field in fields_of_json(report)]
+            as_text = list(fields_of_text(text))
+            if as_text != as_json:
+                failures.append(f"the text report differs from the JSON:\n{text}")
+        for failure in failures[before:]:
+            print(f"FAILED: {name}: {failure}")
+        if len(failures) == before:
+            print(f"ok: {name}")
+    sys.exit(1 if failures else 0)
+
+
+if __name__ == "__main__":
+    main()
