@@ -7,14 +7,8 @@ if(WIN32)
   set(inspect_environment ENVIRONMENT "${wine_environment}")
 else()
   # No other native test uses these files.
-  set(cue_sources ${CMAKE_CURRENT_BINARY_DIR}/cue_sources)
-  set(cue_text_files ${CMAKE_CURRENT_BINARY_DIR}/cue_text_files)
-  add_test(NAME cue_sources_setup
-    COMMAND /bin/bash ${CMAKE_CURRENT_LIST_DIR}/make_cue_sources.sh ${cue_sources})
-  add_test(NAME cue_text_files_setup
-    COMMAND /usr/bin/python3 ${CMAKE_CURRENT_LIST_DIR}/make_cue_text_files.py ${cue_text_files})
-  set_tests_properties(cue_sources_setup PROPERTIES FIXTURES_SETUP cue_sources)
-  set_tests_properties(cue_text_files_setup PROPERTIES FIXTURES_SETUP cue_text_files)
+  sheetwalk_test_files(cue_sources /bin/bash ${CMAKE_CURRENT_LIST_DIR}/make_cue_sources.sh)
+  sheetwalk_test_files(cue_text_files /usr/bin/python3 ${CMAKE_CURRENT_LIST_DIR}/make_cue_text_files.py)
   set(inspect_fixtures cue_sources cue_text_files)
   set(inspect_environment)
 endif()
