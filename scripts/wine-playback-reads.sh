@@ -28,7 +28,7 @@ for file in silence.wav id3v2.mp3 cover_1MB.flac cover_10MB.flac plain.wv cover_
     --play "$(wine_path "$folder/$file")" --script init,play,wait:10000,quit >/dev/null 2>&1
   # Lines such as: 123 pread64(45</path/to/file>, "..."..., 4096, 0) = 4096
   awk -v path="<$folder/$file>" 'index($0, path) && $NF ~ /^[0-9]+$/ { bytes += $NF; reads++ }
-    END { printf "%d %d\n", bytes, reads }' "$trace" | {
+    END { printf "%.0f %d\n", bytes, reads }' "$trace" | {
     read -r bytes reads
     printf '%-18s %12s %8s\n' "$file" "$bytes" "$reads"
   }
