@@ -3,6 +3,7 @@
 #include <conio.h>
 
 #include "inspect/system.h"
+#include "platform/library.h"
 #include "platform/utf16_view_win.h"
 #include "tags/text_conversion.h"
 
@@ -24,18 +25,9 @@ void Write(DWORD which, std::u16string_view text) {
 
 // The folder of the running program, with a trailing separator.
 std::u16string ProgramFolder() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return {};
-    if (length < path.size()) {
-      path.resize(length);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
-  std::u16string folder(platform::AsUtf16(path.c_str()), path.size());
-  return folder.substr(0, folder.find_last_of(u"\\/") + 1);
+  std::u16string path;
+  if (!platform::GetLibraryPath(GetModuleHandleW(nullptr), path)) return {};
+  return path.substr(0, path.find_last_of(u"\\/") + 1);
 }
 
 }  // namespace

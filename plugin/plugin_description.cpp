@@ -7,30 +7,12 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/library.h"
+#include "platform/utf16_view_win.h"
 #include "plugin/rudara_plugin.h"
 #include "plugin/version_text.h"
 
 namespace {
-
-// The longest path GetModuleFileNameW can report, plus its terminating zero.
-constexpr DWORD kLongestModulePath = 32767 + 1;
-
-// The module's full path, or an empty string. A path that filled the buffer
-// may have been cut, so the buffer grows until the path fits with room left.
-std::wstring GetModulePath(HMODULE module) {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD capacity = static_cast<DWORD>(path.size());
-    const DWORD length = GetModuleFileNameW(module, path.data(), capacity);
-    if (length == 0) return {};
-    if (length < capacity) {
-      path.resize(length);
-      return path;
-    }
-    if (capacity >= kLongestModulePath) return {};
-    path.resize(std::min<DWORD>(capacity * 2, kLongestModulePath));
-  }
-}
 
 // The text of one string of the version block. VerQueryValueW gives its
 // length in characters; the value is read no further than that, whether or
@@ -51,13 +33,13 @@ bool QueryString(const std::vector<unsigned char>& block, const std::wstring& ke
 template <class TPlugin>
 void CGeneralPurposePluginBase<TPlugin>::ReadVersionDescription(std::u16string& text) const {
   if (descriptor.moduleHandle == nullptr) return;
-  const std::wstring path = GetModulePath(descriptor.moduleHandle);
-  if (path.empty()) return;
+  std::u16string path;
+  if (!platform::GetLibraryPath(descriptor.moduleHandle, path)) return;
   DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+  const DWORD size = GetFileVersionInfoSizeW(platform::AsWide(path.c_str()), &ignored);
   if (size == 0) return;
   std::vector<unsigned char> block(size);
-  if (!GetFileVersionInfoW(path.c_str(), 0, size, block.data())) return;
+  if (!GetFileVersionInfoW(platform::AsWide(path.c_str()), 0, size, block.data())) return;
 
   // The first translation names the string table: language, then code page.
   void* translation = nullptr;

@@ -277,19 +277,6 @@ APECueResult ReadAPECueItem(ByteSource& source, uint64_t regionStart, uint32_t r
   }
 }
 
-CueTextOutcome ReadAPEv2CueText(const char16_t* path, std::u16string& text) {
-  switch (ReadAPEv2Cue(path, text).status) {
-    case APECueStatus::kFound:
-      return CueTextOutcome::kFound;
-    case APECueStatus::kUnreadable:
-      return CueTextOutcome::kUnreadable;
-    case APECueStatus::kNoTag:
-    case APECueStatus::kNoItem:
-      break;
-  }
-  return CueTextOutcome::kAbsent;
-}
-
 bool CAPETagParser::Parse(const char16_t* path) {
   items.clear();
   std::string data;

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "tags/byte_source.h"
-#include "tags/cue_text_source.h"
 #include "tags/tag_parser.h"
 
 enum class APECueStatus { kNoTag, kNoItem, kFound, kUnreadable };
@@ -43,8 +42,6 @@ APECueResult ReadAPEv2Cue(ByteSource& source, std::u16string& text);
 APECueResult ReadAPECueItem(ByteSource& source, uint64_t regionStart, uint32_t regionSize,
                             uint32_t readLimit, std::u16string& text);
 
-// ReadAPEv2Cue as one of the lookup's cue text sources.
-CueTextOutcome ReadAPEv2CueText(const char16_t* path, std::u16string& text);
 
 // Reads every item of the APEv2 tag that ends the file.
 class CAPETagParser final : public CTagParser {

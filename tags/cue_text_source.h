@@ -1,5 +1,5 @@
-// What one place that may hold a file's cue sheet gave: the lookup tries the
-// places in a fixed order, each a function of this shape.
+// What one place that may hold a file's cue sheet gave; the lookup tries the
+// places in a fixed order.
 #pragma once
 
 #include <string>
@@ -10,6 +10,3 @@ enum class CueTextOutcome {
   kUnreadable,  // the place could not be read; another try may find text
 };
 
-// Reads the cue text that one place holds for the audio file at `path`
-// (NUL-terminated, borrowed). `text` is written only when the outcome is kFound.
-using CueTextSource = CueTextOutcome (*)(const char16_t* path, std::u16string& text);

@@ -477,16 +477,3 @@ std::vector<FLACCueTrack> GetFLACBlockTracks(const flac::CueSheet& block, uint32
   }
   return tracks;
 }
-
-CueTextOutcome ReadFLACCueText(const char16_t* path, std::u16string& text) {
-  FLACCueData data;
-  ReadFLACCueData(path, data);
-  if (data.status == FLACReadStatus::kUnreadable) {
-    return CueTextOutcome::kUnreadable;
-  }
-  if (data.status != FLACReadStatus::kRead || !data.hasComment) {
-    return CueTextOutcome::kAbsent;
-  }
-  text = std::move(data.commentText);
-  return CueTextOutcome::kFound;
-}

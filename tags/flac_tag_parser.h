@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "tags/cue_text_source.h"
 #include "tags/flac_metadata.h"
 #include "tags/tag_parser.h"
 
@@ -68,9 +67,6 @@ bool GetFLACLibraryPath(std::u16string& path);
 // Null track or index lists with nonzero counts are read as empty.
 std::vector<FLACCueTrack> GetFLACBlockTracks(const flac::CueSheet& block, uint32_t sampleRate);
 
-// The CUESHEET comment of a FLAC file: kFound, kAbsent (also without libFLAC
-// and for a file that is not FLAC), or kUnreadable.
-CueTextOutcome ReadFLACCueText(const char16_t* path, std::u16string& text);
 
 // Stores one comment, `length` bytes of UTF-8 of the form KEY=value, as
 // libFLAC hands it over: the key before the first '=' upper-cased, the value

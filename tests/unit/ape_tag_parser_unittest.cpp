@@ -417,8 +417,8 @@ TEST(ReadAPEv2CueTest, FilesOfRealWriters) {
     EXPECT_EQ(text, c.status == APECueStatus::kFound ? c.text : u"unchanged");
   }
   std::u16string text;
-  EXPECT_EQ(ReadAPEv2CueText(test_files::Widen(root + "/mutagen/missing.ape").c_str(), text),
-            CueTextOutcome::kUnreadable);
+  EXPECT_EQ(ReadAPEv2Cue(test_files::Widen(root + "/mutagen/missing.ape").c_str(), text).status,
+            APECueStatus::kUnreadable);
 }
 
 }  // namespace
