@@ -23,6 +23,7 @@
 #include "navigation/cue_sheet_cache.h"
 #include "platform/file.h"
 #include "tags/text_conversion.h"
+#include "tests/support/bytes_read.h"
 
 namespace {
 std::atomic<long> opens{0};
@@ -91,15 +92,7 @@ const fs::path& Folder() {
   return folder;
 }
 
-long BytesRead() {
-  std::ifstream io("/proc/self/io");
-  std::string key;
-  long value = 0;
-  while (io >> key >> value) {
-    if (key == "rchar:") return value;
-  }
-  return 0;
-}
+long BytesRead() { return static_cast<long>(bytes_read::ProcessBytesRead()); }
 
 struct Counts {
   long opens;

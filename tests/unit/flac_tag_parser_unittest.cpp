@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "tags/flac_metadata.h"
+#include "tests/support/bytes_read.h"
 #include "tests/unit/test_files.h"
 
 extern char** environ;
@@ -212,14 +213,9 @@ namespace {
 
 // Bytes read by this process so far, from every file.
 uint64_t BytesRead() {
-  std::ifstream io("/proc/self/io");
-  std::string field;
-  uint64_t value = 0;
-  while (io >> field >> value) {
-    if (field == "rchar:") return value;
-  }
-  ADD_FAILURE() << "no rchar in /proc/self/io";
-  return 0;
+  const uint64_t bytes = bytes_read::ProcessBytesRead();
+  if (bytes == 0) ADD_FAILURE() << "no rchar in /proc/self/io";
+  return bytes;
 }
 
 class FLACReadCostTest : public testing::Test {
