@@ -432,15 +432,19 @@ LRESULT PlayerHost::HandleUserMessage(WPARAM wParam, LPARAM lParam) {
 // The player's own answer from the file's tags: the value cut to fit `ret`,
 // and 1; 0 when it has none.
 LRESULT PlayerHost::AnswerFileInfo(ExtendedFileInfoRequest* request) {
-  if (request == nullptr || request->metadata == nullptr) {
-    Violation(L"file info asked for without a record or a tag name");
+  if (request == nullptr) {
+    Record({.kind = EventKind::kFileInfo, .text = L"(no record)"});
     return 0;
   }
   std::optional<std::wstring> file;
   if (request->filename != nullptr) file = request->filename;
-  const std::optional<std::wstring> answer = PlayerTag(file, request->metadata);
+  std::optional<std::wstring> answer;
+  if (request->metadata != nullptr) answer = PlayerTag(file, request->metadata);
   const bool fills = answer && request->ret != nullptr && request->retlen > 0;
-  Record({.kind = EventKind::kFileInfo, .flag = fills, .text = request->metadata, .detail = file.value_or(L"(null)")});
+  Record({.kind = EventKind::kFileInfo,
+          .flag = fills,
+          .text = request->metadata != nullptr ? request->metadata : L"(null)",
+          .detail = file.value_or(L"(null)")});
   if (!fills) return 0;
   const size_t length = std::min(answer->size(), request->retlen - 1);
   std::wmemcpy(request->ret, answer->data(), length);
