@@ -142,6 +142,12 @@ const CueSheet* LoadLibrary(benchmark::State& state, CueSheetCache& cache, int a
   return sheet;
 }
 
+// The next tick's position: through the whole album, 200 ms a tick, and
+// round again.
+int32_t NextTick(const CueSheet& sheet, int32_t position) {
+  return position + 200 > sheet.tracks.rbegin()->first + 200000 ? 0 : position + 200;
+}
+
 void CountAllocations(benchmark::State& state, long before) {
   state.counters["allocations_per_tick"] =
       benchmark::Counter(static_cast<double>(allocations.load() - before), benchmark::Counter::kAvgIterations);
@@ -152,8 +158,6 @@ void BM_TimerTick_CachedSheet(benchmark::State& state) {
   std::u16string path;
   const CueSheet* sheet = LoadLibrary(state, cache, static_cast<int>(state.range(0)), path);
   if (sheet == nullptr) return;
-  // The whole album, 200 ms a tick, and round again.
-  const int32_t length = sheet->tracks.rbegin()->first + 200000;
   int32_t position = 0;
   const CueTrack* lastTrack = nullptr;
   long refreshes = 0;
@@ -167,7 +171,7 @@ void BM_TimerTick_CachedSheet(benchmark::State& state) {
       ++refreshes;
     }
     benchmark::DoNotOptimize(lastTrack);
-    position = position + 200 > length ? 0 : position + 200;
+    position = NextTick(*sheet, position);
   }
   CountAllocations(state, before);
   state.counters["cached_albums"] = static_cast<double>(cache.size());
@@ -191,14 +195,13 @@ void BM_TickPart_FindTrackBefore(benchmark::State& state) {
   std::u16string path;
   const CueSheet* sheet = LoadLibrary(state, cache, 1, path);
   if (sheet == nullptr) return;
-  const int32_t length = sheet->tracks.rbegin()->first + 200000;
   int32_t position = 0;
   for (auto _ : state) {
     int32_t start = 0;
     const CueTrack* current = nullptr;
     benchmark::DoNotOptimize(sheet->FindTrackBefore(position, 1000, start, current));
     benchmark::DoNotOptimize(current);
-    position = position + 200 > length ? 0 : position + 200;
+    position = NextTick(*sheet, position);
   }
 }
 BENCHMARK(BM_TickPart_FindTrackBefore);
@@ -227,7 +230,6 @@ void BM_TitleTags_CachedSheet(benchmark::State& state) {
   std::u16string path;
   const CueSheet* sheet = LoadLibrary(state, cache, static_cast<int>(state.range(0)), path);
   if (sheet == nullptr) return;
-  const int32_t length = sheet->tracks.rbegin()->first + 200000;
   int32_t position = 0;
   std::u16string numberText;
   numberText.reserve(16);
@@ -254,7 +256,7 @@ void BM_TitleTags_CachedSheet(benchmark::State& state) {
       ret[copied] = u'\0';
       benchmark::DoNotOptimize(ret);
     }
-    position = position + 200 > length ? 0 : position + 200;
+    position = NextTick(*sheet, position);
   }
   state.counters["allocations_per_title"] =
       benchmark::Counter(static_cast<double>(allocations.load() - before), benchmark::Counter::kAvgIterations);
