@@ -106,7 +106,8 @@ void CRUDARAPlugin::PostTitleRefresh() {
 }
 
 // The player's callbacks carry no object; they reach the plug-in through
-// `instance`, which lives from init to quit, longer than the hook and timer.
+// `instance`, which lives from init to quit. The timer dies with quit; the
+// window procedure may outlive it under a later subclass, as a pass-through.
 LRESULT CALLBACK CRUDARAPlugin::StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   CRUDARAPlugin* const plugin = instance;
   if (plugin != nullptr && plugin->previousWindowProc != nullptr && window == plugin->descriptor.mainWindow) {
@@ -125,7 +126,7 @@ LRESULT CALLBACK CRUDARAPlugin::StaticWindowProc(HWND window, UINT message, WPAR
 }
 
 void CALLBACK CRUDARAPlugin::StaticTimerProc(HWND window, UINT message, UINT_PTR timerEvent, DWORD time) {
-  if (instance == nullptr) return;  // a tick already queued when quit killed the timer
+  if (instance == nullptr) return;  // no object after quit: nothing to tick for
   try {
     instance->OnTimer(window, message, timerEvent, time);
   } catch (...) {

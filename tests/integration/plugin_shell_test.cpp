@@ -370,6 +370,26 @@ INSTANTIATE_TEST_SUITE_P(
                       EndingCase{"LogOffUnderLaterPlugin", Ending::kLogOff, true}),
     [](const ::testing::TestParamInfo<EndingCase>& info) { return std::string(info.param.name); });
 
+// The plug-in's procedure stayed in the chain under a later plug-in; a new
+// start takes that place up again instead of going in a second time above
+// the later plug-in, where it would call itself through it.
+TEST_F(PluginShellTest, NewStartUnderLaterPluginTakesUpItsPlaceInTheChain) {
+  ASSERT_NE(host_.CallExport().descriptor, nullptr);
+  ASSERT_EQ(host_.Init(), 0);
+  host_.SubclassAsLaterPlugin();
+  host_.Quit();
+  ASSERT_NE(host_.CallExport().descriptor, nullptr);
+  ASSERT_EQ(host_.Init(), 0);
+
+  host_.ClearEvents();
+  EXPECT_EQ(host_.SendCommand(player_command::kNext), kCommandResult);
+  PumpRefresh(0);
+  EXPECT_EQ(host_.Count(EventKind::kCommand), 1u) << host_.Log();
+  ExpectOneRefreshAfter(host_.Find(EventKind::kCommandResult));
+  EXPECT_NE(host_.Find(EventKind::kLaterPlugin), PlayerHost::npos);
+  host_.Quit();
+}
+
 struct NestedCase {
   const char* name;
   NestedSend nested;
