@@ -28,6 +28,7 @@ TEST_P(TitleFormatTest, FormatsWithThePlayersTags) {
   PlayerHost host;
   host.SetFileTags(kFile, {{L"artist", L"Ensemble"}, {L"title", L"Étude"}, {L"empty", L""}});
   EXPECT_EQ(host.FormatTitle(kFile, GetParam().format), GetParam().title) << host.Log();
+  EXPECT_EQ(host.FormatOwnTitle(kFile, GetParam().format), GetParam().title) << "through 3027\n" << host.Log();
 
   size_t answered = 0;
   for (const auto& event : host.events()) answered += event.kind == EventKind::kTagCall && event.flag;
@@ -124,6 +125,28 @@ TEST(PlayerHostTest, TellsPostedFromSentRefresh) {
   ASSERT_EQ(host.Count(EventKind::kRefreshFirst), 2u);
   EXPECT_FALSE(host.events()[host.Find(EventKind::kRefreshFirst)].flag);
   EXPECT_TRUE(host.events()[host.Find(EventKind::kRefreshFirst, 1)].flag);
+}
+
+// The thumbnail buttons and the system menu items are the player's own
+// previous and next; other buttons and items change nothing here.
+TEST(PlayerHostTest, ThumbnailButtonsAndSystemMenuChangeEntry) {
+  PlayerHost host;
+  host.SetPlaylist({L"a", L"b", L"c"}, 1);
+  const struct {
+    LRESULT (*press)(PlayerHost&);
+    int index;
+  } steps[] = {
+      {[](PlayerHost& h) { return h.PressThumbnailButton(PlayerHost::kThumbnailPrevious); }, 0},
+      {[](PlayerHost& h) { return h.PressThumbnailButton(PlayerHost::kThumbnailNext); }, 1},
+      {[](PlayerHost& h) { return h.PressThumbnailButton(1); }, 1},
+      {[](PlayerHost& h) { return h.ChooseSystemMenuItem(player_command::kNext); }, 2},
+      {[](PlayerHost& h) { return h.ChooseSystemMenuItem(player_command::kPrevious); }, 1},
+  };
+  for (const auto& step : steps) {
+    step.press(host);
+    EXPECT_EQ(host.currentIndex(), step.index) << host.Log();
+  }
+  EXPECT_EQ(host.Count(EventKind::kCommand), 5u);
 }
 
 TEST(PlayerHostTest, PositionIsHeldPlayedOrStopped) {
