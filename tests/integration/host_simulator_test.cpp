@@ -127,28 +127,6 @@ TEST(PlayerHostTest, TellsPostedFromSentRefresh) {
   EXPECT_TRUE(host.events()[host.Find(EventKind::kRefreshFirst, 1)].flag);
 }
 
-// The thumbnail buttons and the system menu items are the player's own
-// previous and next; other buttons and items change nothing here.
-TEST(PlayerHostTest, ThumbnailButtonsAndSystemMenuChangeEntry) {
-  PlayerHost host;
-  host.SetPlaylist({L"a", L"b", L"c"}, 1);
-  const struct {
-    LRESULT (*press)(PlayerHost&);
-    int index;
-  } steps[] = {
-      {[](PlayerHost& h) { return h.PressThumbnailButton(PlayerHost::kThumbnailPrevious); }, 0},
-      {[](PlayerHost& h) { return h.PressThumbnailButton(PlayerHost::kThumbnailNext); }, 1},
-      {[](PlayerHost& h) { return h.PressThumbnailButton(1); }, 1},
-      {[](PlayerHost& h) { return h.ChooseSystemMenuItem(player_command::kNext); }, 2},
-      {[](PlayerHost& h) { return h.ChooseSystemMenuItem(player_command::kPrevious); }, 1},
-  };
-  for (const auto& step : steps) {
-    step.press(host);
-    EXPECT_EQ(host.currentIndex(), step.index) << host.Log();
-  }
-  EXPECT_EQ(host.Count(EventKind::kCommand), 5u);
-}
-
 TEST(PlayerHostTest, PositionIsHeldPlayedOrStopped) {
   PlayerHost host;
   const auto position = [&] { return static_cast<int>(host.Send(WM_USER, 0, player_message::kGetPosition)); };

@@ -78,28 +78,30 @@ TEST_F(NavigationTest, PreviousAndNextJumpInsideTheFileOrLeaveTheCommandToThePla
       {kPrevious, 2000, std::nullopt}, {kNext, 178500, 180000},   {kNext, 179500, 360000},
       {kNext, 179000, 360000},      {kNext, 370000, std::nullopt}, {kNext, 0, 180000},
   };
-  for (const CommandForm& form : kCommandForms) for (const CommandCase& c : cases) {
-    SCOPED_TRACE(testing::Message() << form.name << " " << c.command << " at " << c.position);
-    PlayAt(TestFile(L"album.wv"), c.position);
-    host.ClearEvents();
-    Press(host, form, c.command);
-    host.Pump(0);
-    const size_t seek = host.Find(EventKind::kSeek);
-    if (c.jump) {
-      ASSERT_NE(seek, PlayerHost::npos) << host.Log();
-      EXPECT_EQ(host.events()[seek].value, *c.jump);
-      EXPECT_EQ(host.Count(EventKind::kCommand), 0u) << "a jump consumes the command";
-      EXPECT_EQ(host.currentIndex(), 0);
-    } else {
-      EXPECT_EQ(seek, PlayerHost::npos) << host.Log();
-      EXPECT_EQ(host.Count(EventKind::kCommand), 1u);
-    }
-    // The refresh is posted either way, after the player handled the command.
-    const size_t refresh = host.Find(EventKind::kRefreshFirst);
-    ASSERT_NE(refresh, PlayerHost::npos) << host.Log();
-    EXPECT_NE(host.Find(EventKind::kRefreshSecond, refresh), PlayerHost::npos);
-    if (!c.jump) {
-      EXPECT_LT(host.Find(EventKind::kCommandResult), refresh);
+  for (const CommandForm& form : kCommandForms) {
+    for (const CommandCase& c : cases) {
+      SCOPED_TRACE(testing::Message() << form.name << " " << c.command << " at " << c.position);
+      PlayAt(TestFile(L"album.wv"), c.position);
+      host.ClearEvents();
+      Press(host, form, c.command);
+      host.Pump(0);
+      const size_t seek = host.Find(EventKind::kSeek);
+      if (c.jump) {
+        ASSERT_NE(seek, PlayerHost::npos) << host.Log();
+        EXPECT_EQ(host.events()[seek].value, *c.jump);
+        EXPECT_EQ(host.Count(EventKind::kCommand), 0u) << "a jump consumes the command";
+        EXPECT_EQ(host.currentIndex(), 0);
+      } else {
+        EXPECT_EQ(seek, PlayerHost::npos) << host.Log();
+        EXPECT_EQ(host.Count(EventKind::kCommand), 1u);
+      }
+      // The refresh is posted either way, after the player handled the command.
+      const size_t refresh = host.Find(EventKind::kRefreshFirst);
+      ASSERT_NE(refresh, PlayerHost::npos) << host.Log();
+      EXPECT_NE(host.Find(EventKind::kRefreshSecond, refresh), PlayerHost::npos);
+      if (!c.jump) {
+        EXPECT_LT(host.Find(EventKind::kCommandResult), refresh);
+      }
     }
   }
 }
@@ -118,16 +120,18 @@ TEST_F(NavigationTest, CommandsWithoutCueTrackGoToThePlayer) {
       {"null path", {std::nullopt}, 0, true, false},
   };
   for (const Situation& s : situations) {
-    for (const CommandForm& form : kCommandForms) for (WPARAM command : {player_command::kPrevious, player_command::kNext}) {
-      SCOPED_TRACE(testing::Message() << s.what << ", " << form.name << " " << command);
-      host.SetPlaylist(s.playlist, s.index);
-      if (s.playing) host.SetPosition(190000); else host.Stop();
-      host.ClearEvents();
-      Press(host, form, command);
-      host.Pump(0);
-      EXPECT_EQ(host.Count(EventKind::kCommand), 1u) << host.Log();
-      EXPECT_EQ(host.Count(EventKind::kSeek), 0u);
-      EXPECT_EQ(Refreshes(), s.refresh ? 1u : 0u) << host.Log();
+    for (const CommandForm& form : kCommandForms) {
+      for (WPARAM command : {player_command::kPrevious, player_command::kNext}) {
+        SCOPED_TRACE(testing::Message() << s.what << ", " << form.name << " " << command);
+        host.SetPlaylist(s.playlist, s.index);
+        if (s.playing) host.SetPosition(190000); else host.Stop();
+        host.ClearEvents();
+        Press(host, form, command);
+        host.Pump(0);
+        EXPECT_EQ(host.Count(EventKind::kCommand), 1u) << host.Log();
+        EXPECT_EQ(host.Count(EventKind::kSeek), 0u);
+        EXPECT_EQ(Refreshes(), s.refresh ? 1u : 0u) << host.Log();
+      }
     }
   }
 }
@@ -285,7 +289,6 @@ TEST_F(NavigationTest, PlayersLookupIsCutToItsBuffer) {
     ExtendedFileInfoRequest request{host.EntryPath(0), L"subtitle", buffer, c.retlen};
     host.ClearEvents();
     EXPECT_EQ(host.Send(WM_USER, reinterpret_cast<WPARAM>(&request), player_message::kGetExtendedFileInfo), 1);
-    EXPECT_EQ(std::wstring(buffer, c.retlen - 1) + L'\0', std::wstring(buffer, c.retlen));
     EXPECT_STREQ(buffer, c.value);
     EXPECT_TRUE(std::all_of(buffer + c.retlen, std::end(buffer), [](wchar_t w) { return w == L'#'; }))
         << "written past retlen";
