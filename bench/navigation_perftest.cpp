@@ -14,11 +14,19 @@
 //                             on several kinds of audio file, since the cost
 //                             depends on what the file holds
 //   BM_TickPart_*             the three parts of the cached tick on their own
+//   BM_TitleTags_CachedSheet  one title of all eleven tags for the playing
+//                             file, as the player's own lookup (3027) and a
+//                             title-format request (298) get it: each tag's
+//                             name, the cache hit, the track under the
+//                             position, the answer, copied into the player's
+//                             buffer
 //   BM_BytesHeldPerCachedSheet  the heap that one looked-up sheet keeps in
 //                             the cache, against its UTF-16 text
 // The audio files come from wavpack and flac at start-up.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -28,6 +36,7 @@
 
 #include "bench/realistic_cue_sheets.h"
 #include "navigation/cue_sheet_cache.h"
+#include "navigation/navigator.h"
 #include "tags/text_conversion.h"
 #include "tests/support/counting_allocator.h"
 
@@ -133,6 +142,12 @@ const CueSheet* LoadLibrary(benchmark::State& state, CueSheetCache& cache, int a
   return sheet;
 }
 
+// The next tick's position: through the whole album, 200 ms a tick, and
+// round again.
+int32_t NextTick(const CueSheet& sheet, int32_t position) {
+  return position + 200 > sheet.tracks.rbegin()->first + 200000 ? 0 : position + 200;
+}
+
 void CountAllocations(benchmark::State& state, long before) {
   state.counters["allocations_per_tick"] =
       benchmark::Counter(static_cast<double>(allocations.load() - before), benchmark::Counter::kAvgIterations);
@@ -143,8 +158,6 @@ void BM_TimerTick_CachedSheet(benchmark::State& state) {
   std::u16string path;
   const CueSheet* sheet = LoadLibrary(state, cache, static_cast<int>(state.range(0)), path);
   if (sheet == nullptr) return;
-  // The whole album, 200 ms a tick, and round again.
-  const int32_t length = sheet->tracks.rbegin()->first + 200000;
   int32_t position = 0;
   const CueTrack* lastTrack = nullptr;
   long refreshes = 0;
@@ -158,7 +171,7 @@ void BM_TimerTick_CachedSheet(benchmark::State& state) {
       ++refreshes;
     }
     benchmark::DoNotOptimize(lastTrack);
-    position = position + 200 > length ? 0 : position + 200;
+    position = NextTick(*sheet, position);
   }
   CountAllocations(state, before);
   state.counters["cached_albums"] = static_cast<double>(cache.size());
@@ -182,14 +195,13 @@ void BM_TickPart_FindTrackBefore(benchmark::State& state) {
   std::u16string path;
   const CueSheet* sheet = LoadLibrary(state, cache, 1, path);
   if (sheet == nullptr) return;
-  const int32_t length = sheet->tracks.rbegin()->first + 200000;
   int32_t position = 0;
   for (auto _ : state) {
     int32_t start = 0;
     const CueTrack* current = nullptr;
     benchmark::DoNotOptimize(sheet->FindTrackBefore(position, 1000, start, current));
     benchmark::DoNotOptimize(current);
-    position = position + 200 > length ? 0 : position + 200;
+    position = NextTick(*sheet, position);
   }
 }
 BENCHMARK(BM_TickPart_FindTrackBefore);
@@ -210,6 +222,46 @@ void BM_TickPart_SameTrackComparison(benchmark::State& state) {
 }
 BENCHMARK(BM_TickPart_SameTrackComparison);
 
+// What the plug-in does for each tag of a title: numbers go into a buffer
+// reserved once, text is copied into the player's buffer. Nothing more may be
+// allocated for a cached sheet.
+void BM_TitleTags_CachedSheet(benchmark::State& state) {
+  CueSheetCache cache;
+  std::u16string path;
+  const CueSheet* sheet = LoadLibrary(state, cache, static_cast<int>(state.range(0)), path);
+  if (sheet == nullptr) return;
+  int32_t position = 0;
+  std::u16string numberText;
+  numberText.reserve(16);
+  char16_t ret[1024];
+  const long before = allocations.load();
+  for (auto _ : state) {
+    for (const TitleTagName& name : TitleTagNames()) {
+      const TitleTag tag = FindTitleTag(name.name);
+      const CueSheet* hit = cache.GetCueSheet(path.c_str());
+      const CueTrack* track = FindPlayingTrack(*hit, position);
+      if (track == nullptr) continue;
+      const TitleTagAnswer answer = AnswerTitleTag(tag, *hit, *track);
+      std::u16string_view value;
+      if (answer.kind == TitleTagAnswer::Kind::kNumber) {
+        char digits[16];
+        char* end = std::to_chars(digits, digits + sizeof digits, answer.number).ptr;
+        numberText.assign(digits, end);
+        value = numberText;
+      } else if (answer.kind == TitleTagAnswer::Kind::kText) {
+        value = *answer.text;
+      }
+      const size_t copied = std::min(value.size(), std::size(ret) - 1);
+      std::copy_n(value.data(), copied, ret);
+      ret[copied] = u'\0';
+      benchmark::DoNotOptimize(ret);
+    }
+    position = NextTick(*sheet, position);
+  }
+  state.counters["allocations_per_title"] =
+      benchmark::Counter(static_cast<double>(allocations.load() - before), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_TitleTags_CachedSheet)->Arg(1)->Arg(kLibrary + 1);
 
 void BM_TimerTick_NoCueSheet(benchmark::State& state, std::string Files::*file) {
   if (!Ready(state)) return;

@@ -45,6 +45,18 @@ struct TitleFormatRequest {
   TagFreeFunction tagFreeFunction;
 };
 
+// Owned by the player and passed by pointer in wParam of WM_USER/3027, which
+// the player sends to its own main window for every tag of the titles that it
+// formats itself (main window, playlist). Whoever fills `ret` (at most `retlen`
+// wide characters, terminator included) answers with a non-zero result; 0
+// means no value. The player copies `ret` at once and frees nothing.
+struct ExtendedFileInfoRequest {
+  const wchar_t* filename;
+  const wchar_t* metadata;  // the tag's name
+  wchar_t* ret;
+  size_t retlen;
+};
+
 typedef PluginDescriptor*(__cdecl* GetGeneralPurposePluginEntry)();
 
 }  // extern "C"
@@ -58,6 +70,7 @@ constexpr LPARAM kGetPlaylistFile = 214;     // sent: wParam = index, wide path 
 constexpr LPARAM kRefreshTitlesFirst = 247;  // posted, always followed by 243
 constexpr LPARAM kRefreshTitlesSecond = 243; // posted
 constexpr LPARAM kFormatTitle = 298;         // wParam = TitleFormatRequest*
+constexpr LPARAM kGetExtendedFileInfo = 3027; // wParam = ExtendedFileInfoRequest*
 }  // namespace player_message
 
 // WM_COMMAND ids (the whole wParam) of the player's buttons.
@@ -65,6 +78,12 @@ namespace player_command {
 constexpr WPARAM kPrevious = 40044;
 constexpr WPARAM kStop = 40047;
 constexpr WPARAM kNext = 40048;
+// The same ids arrive as WM_SYSCOMMAND from the player's menu in the window's
+// system menu. The taskbar thumbnail buttons arrive as WM_COMMAND with
+// THBN_CLICKED in the high word and the button in the low word.
+constexpr WORD kThumbnailClicked = 0x1800;  // THBN_CLICKED
+constexpr WORD kThumbnailPrevious = 0;
+constexpr WORD kThumbnailNext = 4;
 }  // namespace player_command
 
 constexpr int kPluginDescriptorVersion = 16;
@@ -72,11 +91,16 @@ constexpr int kPluginDescriptorVersion = 16;
 #if defined(_WIN64)
 static_assert(offsetof(TitleFormatRequest, tagFunction) == 48);
 static_assert(offsetof(TitleFormatRequest, tagFreeFunction) == 56);
+static_assert(offsetof(ExtendedFileInfoRequest, retlen) == 24);
 #else
 static_assert(sizeof(PluginDescriptor) == 28);
 static_assert(offsetof(PluginDescriptor, mainWindow) == 20);
 static_assert(offsetof(PluginDescriptor, moduleHandle) == 24);
 static_assert(offsetof(TitleFormatRequest, tagFunction) == 24);
 static_assert(offsetof(TitleFormatRequest, tagFreeFunction) == 28);
+static_assert(sizeof(ExtendedFileInfoRequest) == 16);
+static_assert(offsetof(ExtendedFileInfoRequest, metadata) == 4);
+static_assert(offsetof(ExtendedFileInfoRequest, ret) == 8);
+static_assert(offsetof(ExtendedFileInfoRequest, retlen) == 12);
 #endif
 static_assert(offsetof(TitleFormatRequest, fileName) == 0);

@@ -36,6 +36,7 @@ class CRUDARAPlugin final : public CGeneralPurposePluginBase<CRUDARAPlugin> {
   bool OnPrevNextCommand(WPARAM wParam, LPARAM lParam, LRESULT* result);
   bool OnStopCommand(WPARAM wParam, LPARAM lParam, LRESULT* result);
   bool HookTitleFormat(WPARAM wParam, LPARAM lParam, LRESULT* result);
+  bool AnswerExtendedFileInfo(WPARAM wParam, LPARAM lParam, LRESULT* result);
 
   const CueSheet* GetCueSheet(const wchar_t* path);
   const wchar_t* GetCurrentPlaylistFile(int* index = nullptr);
@@ -47,10 +48,15 @@ class CRUDARAPlugin final : public CGeneralPurposePluginBase<CRUDARAPlugin> {
 
   wchar_t* GetTitleTag(const wchar_t* tag, void* context);
   void FreeTitleTag(wchar_t* value, void* context);
-  const char16_t* AnswerTitleTag(const wchar_t* tag);
+  // The plug-in's answer for `tag` of the playing file, or null when the tag
+  // is left to the player; with `requestFile`, also null unless that is the
+  // playing file. Numbers are written into numberText.
+  const char16_t* AnswerTitleTag(const wchar_t* tag, const wchar_t* requestFile = nullptr);
 
   void PostTitleRefresh();
 
+  // Forwards to the running object's WindowProc; without one (after quit, or
+  // in a window the plug-in left) it only passes every message on.
   static LRESULT CALLBACK StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   static void CALLBACK StaticTimerProc(HWND window, UINT message, UINT_PTR timerEvent, DWORD time);
   static wchar_t* __cdecl StaticGetTitleTag(const wchar_t* tag, void* context);
@@ -70,4 +76,10 @@ class CRUDARAPlugin final : public CGeneralPurposePluginBase<CRUDARAPlugin> {
   // plug-in's memory until quit (the number buffer never moves, the cache
   // never drops a string), so no value of the player's can ever be among them.
   std::unordered_set<const char16_t*> handedOut;
+
+  // Where StaticWindowProc forwards once the plug-in has quit while another
+  // procedure, put in after its own, still calls it: not members, since the
+  // object is gone by then. The module is pinned, so the code stays too.
+  static inline HWND passThroughWindow = nullptr;
+  static inline WNDPROC passThroughProc = nullptr;
 };

@@ -1,6 +1,10 @@
-// The title tags of the cue track playing now, slipped into the player's
-// title formatting for the playing file.
+// The title tags of the cue track playing now, for the playing file: slipped
+// into the title-format requests (298) that other plug-ins send, and given
+// as the answer to the player's own tag lookups (3027) for its main window
+// and playlist titles. Both answer through AnswerTitleTag, so they agree.
+#include <algorithm>
 #include <cwchar>
+#include <string>
 
 #include "navigation/navigator.h"
 #include "platform/utf16_view_win.h"
@@ -21,11 +25,12 @@ bool CRUDARAPlugin::HookTitleFormat(WPARAM wParam, LPARAM, LRESULT*) {
   return false;
 }
 
-const char16_t* CRUDARAPlugin::AnswerTitleTag(const wchar_t* tag) {
+const char16_t* CRUDARAPlugin::AnswerTitleTag(const wchar_t* tag, const wchar_t* requestFile) {
   const TitleTag which = FindTitleTag(platform::AsUtf16(tag));
   if (which == TitleTag::kNone) return nullptr;
   const wchar_t* file = GetCurrentPlaylistFile();
   if (file == nullptr || file[0] == L'\0') return nullptr;
+  if (requestFile != nullptr && std::wcscmp(requestFile, file) != 0) return nullptr;
   const CueSheet* sheet = nullptr;
   const CueTrack* track = GetCurrentCueTrack(file, sheet);
   if (track == nullptr) return nullptr;
@@ -42,6 +47,23 @@ const char16_t* CRUDARAPlugin::AnswerTitleTag(const wchar_t* tag) {
     case TitleTagAnswer::Kind::kPlayer: break;
   }
   return nullptr;
+}
+
+// The player copies the value out of `ret` at once, so the answer is copied
+// in, cut to fit; nothing of the plug-in's is handed over.
+bool CRUDARAPlugin::AnswerExtendedFileInfo(WPARAM wParam, LPARAM, LRESULT* result) {
+  auto* request = reinterpret_cast<ExtendedFileInfoRequest*>(wParam);
+  if (request == nullptr || request->filename == nullptr || request->metadata == nullptr ||
+      request->ret == nullptr || request->retlen == 0) {
+    return false;
+  }
+  const char16_t* answer = AnswerTitleTag(request->metadata, request->filename);
+  if (answer == nullptr) return false;
+  const std::size_t length = std::min(std::char_traits<char16_t>::length(answer), request->retlen - 1);
+  std::copy_n(platform::AsWide(answer), length, request->ret);
+  request->ret[length] = L'\0';
+  *result = 1;
+  return true;
 }
 
 wchar_t* CRUDARAPlugin::GetTitleTag(const wchar_t* tag, void* context) {

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the plug-in and plays a sample single-file album in the player host
 # simulator under Wine: Next and Previous jump between the cue tracks inside
-# the file, and every refreshed title shows the six cue track tags.
+# the file, from the player's buttons, the taskbar thumbnail buttons and the
+# system menu alike, and every refreshed title, which the player formats
+# itself, shows the six cue track tags.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 cd "$SHEETWALK_ROOT"
@@ -24,7 +26,7 @@ start_wine
 
 # Four cue tracks at 0:00, 0:15, 0:30 and 0:45 in one WavPack file.
 format='[%subnum%/%subnumtotal%. ][%subartist% - ]%subtitle%  ·  %submainartist% — %submaintitle%'
-script='init,play:12000,wait:4000,next,wait:1500,prev,wait:500,prev,wait:800,next,next,wait:800,next,wait:300,stop,wait:300,quit'
+script='init,play:12000,wait:4000,next,wait:1500,prev,wait:500,thumbprev,wait:800,next,sysnext,wait:800,thumbnext,wait:300,stop,wait:300,quit'
 log "playing Z:$SHEETWALK_ROOT/$album/Seasons.wv"
 "$WINE64" build/win64/bin/sheetwalk_host.exe \
   --play "$(wine_path "$SHEETWALK_ROOT/$album/Seasons.wv")" \

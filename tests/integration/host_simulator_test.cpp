@@ -28,6 +28,7 @@ TEST_P(TitleFormatTest, FormatsWithThePlayersTags) {
   PlayerHost host;
   host.SetFileTags(kFile, {{L"artist", L"Ensemble"}, {L"title", L"Étude"}, {L"empty", L""}});
   EXPECT_EQ(host.FormatTitle(kFile, GetParam().format), GetParam().title) << host.Log();
+  EXPECT_EQ(host.FormatOwnTitle(kFile, GetParam().format), GetParam().title) << "through 3027\n" << host.Log();
 
   size_t answered = 0;
   for (const auto& event : host.events()) answered += event.kind == EventKind::kTagCall && event.flag;

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <fstream>
 #include <map>
 #include <optional>
@@ -48,6 +50,26 @@ struct CommandCase {
   std::optional<int> jump;  // none: the command goes on to the player
 };
 
+// Every way the player's Previous and Next arrive: its buttons, the taskbar
+// thumbnail buttons and its items in the window's system menu.
+struct CommandForm {
+  const char* name;
+  UINT message;
+  WPARAM previous;
+  WPARAM next;
+};
+constexpr WORD kThumbnail = player_command::kThumbnailClicked;
+const CommandForm kCommandForms[] = {
+    {"button", WM_COMMAND, player_command::kPrevious, player_command::kNext},
+    {"thumbnail", WM_COMMAND, MAKEWPARAM(player_command::kThumbnailPrevious, kThumbnail),
+     MAKEWPARAM(player_command::kThumbnailNext, kThumbnail)},
+    {"system menu", WM_SYSCOMMAND, player_command::kPrevious, player_command::kNext},
+};
+
+LRESULT Press(PlayerHost& host, const CommandForm& form, WPARAM command) {
+  return host.Send(form.message, command == player_command::kPrevious ? form.previous : form.next, 0);
+}
+
 // Tracks at 0:00, 3:00 and 6:00.
 TEST_F(NavigationTest, PreviousAndNextJumpInsideTheFileOrLeaveTheCommandToThePlayer) {
   const WPARAM kPrevious = player_command::kPrevious, kNext = player_command::kNext;
@@ -56,28 +78,30 @@ TEST_F(NavigationTest, PreviousAndNextJumpInsideTheFileOrLeaveTheCommandToThePla
       {kPrevious, 2000, std::nullopt}, {kNext, 178500, 180000},   {kNext, 179500, 360000},
       {kNext, 179000, 360000},      {kNext, 370000, std::nullopt}, {kNext, 0, 180000},
   };
-  for (const CommandCase& c : cases) {
-    SCOPED_TRACE(testing::Message() << "command " << c.command << " at " << c.position);
-    PlayAt(TestFile(L"album.wv"), c.position);
-    host.ClearEvents();
-    host.SendCommand(c.command);
-    host.Pump(0);
-    const size_t seek = host.Find(EventKind::kSeek);
-    if (c.jump) {
-      ASSERT_NE(seek, PlayerHost::npos) << host.Log();
-      EXPECT_EQ(host.events()[seek].value, *c.jump);
-      EXPECT_EQ(host.Count(EventKind::kCommand), 0u) << "a jump consumes the command";
-      EXPECT_EQ(host.currentIndex(), 0);
-    } else {
-      EXPECT_EQ(seek, PlayerHost::npos) << host.Log();
-      EXPECT_EQ(host.Count(EventKind::kCommand), 1u);
-    }
-    // The refresh is posted either way, after the player handled the command.
-    const size_t refresh = host.Find(EventKind::kRefreshFirst);
-    ASSERT_NE(refresh, PlayerHost::npos) << host.Log();
-    EXPECT_NE(host.Find(EventKind::kRefreshSecond, refresh), PlayerHost::npos);
-    if (!c.jump) {
-      EXPECT_LT(host.Find(EventKind::kCommandResult), refresh);
+  for (const CommandForm& form : kCommandForms) {
+    for (const CommandCase& c : cases) {
+      SCOPED_TRACE(testing::Message() << form.name << " " << c.command << " at " << c.position);
+      PlayAt(TestFile(L"album.wv"), c.position);
+      host.ClearEvents();
+      Press(host, form, c.command);
+      host.Pump(0);
+      const size_t seek = host.Find(EventKind::kSeek);
+      if (c.jump) {
+        ASSERT_NE(seek, PlayerHost::npos) << host.Log();
+        EXPECT_EQ(host.events()[seek].value, *c.jump);
+        EXPECT_EQ(host.Count(EventKind::kCommand), 0u) << "a jump consumes the command";
+        EXPECT_EQ(host.currentIndex(), 0);
+      } else {
+        EXPECT_EQ(seek, PlayerHost::npos) << host.Log();
+        EXPECT_EQ(host.Count(EventKind::kCommand), 1u);
+      }
+      // The refresh is posted either way, after the player handled the command.
+      const size_t refresh = host.Find(EventKind::kRefreshFirst);
+      ASSERT_NE(refresh, PlayerHost::npos) << host.Log();
+      EXPECT_NE(host.Find(EventKind::kRefreshSecond, refresh), PlayerHost::npos);
+      if (!c.jump) {
+        EXPECT_LT(host.Find(EventKind::kCommandResult), refresh);
+      }
     }
   }
 }
@@ -96,28 +120,45 @@ TEST_F(NavigationTest, CommandsWithoutCueTrackGoToThePlayer) {
       {"null path", {std::nullopt}, 0, true, false},
   };
   for (const Situation& s : situations) {
-    for (WPARAM command : {player_command::kPrevious, player_command::kNext}) {
-      SCOPED_TRACE(testing::Message() << s.what << ", command " << command);
-      host.SetPlaylist(s.playlist, s.index);
-      if (s.playing) host.SetPosition(190000); else host.Stop();
-      host.ClearEvents();
-      host.SendCommand(command);
-      host.Pump(0);
-      EXPECT_EQ(host.Count(EventKind::kCommand), 1u) << host.Log();
-      EXPECT_EQ(host.Count(EventKind::kSeek), 0u);
-      EXPECT_EQ(Refreshes(), s.refresh ? 1u : 0u) << host.Log();
+    for (const CommandForm& form : kCommandForms) {
+      for (WPARAM command : {player_command::kPrevious, player_command::kNext}) {
+        SCOPED_TRACE(testing::Message() << s.what << ", " << form.name << " " << command);
+        host.SetPlaylist(s.playlist, s.index);
+        if (s.playing) host.SetPosition(190000); else host.Stop();
+        host.ClearEvents();
+        Press(host, form, command);
+        host.Pump(0);
+        EXPECT_EQ(host.Count(EventKind::kCommand), 1u) << host.Log();
+        EXPECT_EQ(host.Count(EventKind::kSeek), 0u);
+        EXPECT_EQ(Refreshes(), s.refresh ? 1u : 0u) << host.Log();
+      }
     }
   }
 }
 
-TEST_F(NavigationTest, CommandWithNotificationCodeIsNoPreviousOrNext) {
-  PlayAt(TestFile(L"album.wv"), 190000);
-  host.ClearEvents();
-  host.SendCommand(MAKEWPARAM(player_command::kNext, 1));
-  host.Pump(0);
-  EXPECT_EQ(host.Count(EventKind::kSeek), 0u);
-  EXPECT_EQ(host.Count(EventKind::kCommand), 1u);
-  EXPECT_EQ(Refreshes(), 0u);
+TEST_F(NavigationTest, OtherCommandsAreNoPreviousOrNext) {
+  const struct {
+    UINT message;
+    WPARAM wParam;
+    size_t reachesPlayerAsCommand;
+  } messages[] = {
+      {WM_COMMAND, MAKEWPARAM(player_command::kNext, 1), 1},  // a notification code
+      {WM_COMMAND, MAKEWPARAM(1, kThumbnail), 1},             // the thumbnail's play button
+      {WM_COMMAND, MAKEWPARAM(player_command::kThumbnailNext, kThumbnail + 1), 1},
+      {WM_SYSCOMMAND, MAKEWPARAM(player_command::kNext, 1), 0},
+      {WM_SYSCOMMAND, MAKEWPARAM(player_command::kThumbnailNext, kThumbnail), 0},
+      {WM_SYSCOMMAND, player_command::kStop, 1},
+  };
+  for (const auto& m : messages) {
+    SCOPED_TRACE(testing::Message() << "message " << m.message << ", wParam " << m.wParam);
+    PlayAt(TestFile(L"album.wv"), 190000);
+    host.ClearEvents();
+    host.Send(m.message, m.wParam, 0);
+    host.Pump(0);
+    EXPECT_EQ(host.Count(EventKind::kSeek), 0u) << host.Log();
+    EXPECT_EQ(host.Count(EventKind::kCommand), m.reachesPlayerAsCommand) << host.Log();
+    EXPECT_EQ(Refreshes(), 0u) << host.Log();
+  }
 }
 
 TEST_F(NavigationTest, TitleRefreshesOnceWhenPlaybackCrossesIntoAnotherTrack) {
@@ -170,6 +211,7 @@ TEST_F(NavigationTest, SixTagsDescribeTheTrackUnderThePosition) {
     PlayAt(TestFile(c.file), c.position);
     host.SetFileTags(TestFile(c.file), {{L"subartist", L"(player)"}});
     EXPECT_EQ(Tags(), c.expected) << host.Log();
+    EXPECT_EQ(host.FormatOwnTitle(TestFile(c.file).c_str(), kAllSix), c.expected) << "the player's own title";
   }
 }
 
@@ -200,6 +242,103 @@ TEST_F(NavigationTest, OtherTagsAndOtherFilesStayWithThePlayer) {
   host.ClearEvents();
   EXPECT_EQ(Tags(L"%subtitle%/%title%/%subnum%"), L"mine/t/");
   EXPECT_EQ(host.Count(EventKind::kTagFree), 2u) << host.Log();
+}
+
+// The player's own titles ask through WM_USER/3027 and get the same answer
+// for every tag as a title-format request (298) does; the six tags' values
+// are above, the five album and composer tags' here.
+TEST_F(NavigationTest, PlayersOwnTitleGetsTheSameTagsAsARequest) {
+  const std::wstring kAllTags = kAllSix + L"|%subdate%|%subgenre%|%subcomposer%|%subdisc%|%subdisctotal%";
+  std::map<std::wstring, std::wstring> playerTags;
+  for (const wchar_t* name : {L"subnum", L"subnumtotal", L"subtitle", L"subartist", L"submaintitle",
+                              L"submainartist", L"subdate", L"subgenre", L"subcomposer", L"subdisc", L"subdisctotal"}) {
+    playerTags[name] = L"P";
+  }
+  const struct {
+    const wchar_t* file;
+    int position;  // negative: stopped
+    const wchar_t* lastFive;
+  } cases[] = {
+      {L"album.flac", 10000, L"P|Test|P|P|P"},  {L"album.flac", 999000, L"P|Test|P|P|P"},
+      {L"album.wv", 179500, L"P|Test|P|P|P"},   {L"side.wav", 200000, L"P|Test|P|P|P"},
+      {L"twelve.wv", 250000, L"P|P|P|P|P"},     {L"album.flac", -1, L"P|P|P|P|P"},
+      {L"silence.wav", 1000, L"P|P|P|P|P"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.file << " at " << c.position);
+    const std::wstring file = TestFile(c.file);
+    PlayAt(file, c.position);
+    if (c.position < 0) host.Stop();
+    host.SetFileTags(file, playerTags);
+    const std::wstring own = host.FormatOwnTitle(file.c_str(), kAllTags);
+    EXPECT_EQ(own, host.FormatTitle(file.c_str(), kAllTags)) << host.Log();
+    EXPECT_TRUE(own.ends_with(c.lastFive)) << host_simulator::ToUtf8(own);
+  }
+}
+
+TEST_F(NavigationTest, PlayersLookupIsCutToItsBuffer) {
+  PlayAt(TestFile(L"album.flac"), 200000);
+  const struct {
+    size_t retlen;
+    const wchar_t* value;
+  } cases[] = {{1, L""}, {2, L"F"}, {5, L"FLAC"}, {12, L"FLAC Album "}, {13, L"FLAC Album 2"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "retlen " << c.retlen);
+    wchar_t buffer[16];
+    std::fill(std::begin(buffer), std::end(buffer), L'#');
+    ExtendedFileInfoRequest request{host.EntryPath(0), L"subtitle", buffer, c.retlen};
+    host.ClearEvents();
+    EXPECT_EQ(host.Send(WM_USER, reinterpret_cast<WPARAM>(&request), player_message::kGetExtendedFileInfo), 1);
+    EXPECT_STREQ(buffer, c.value);
+    EXPECT_TRUE(std::all_of(buffer + c.retlen, std::end(buffer), [](wchar_t w) { return w == L'#'; }))
+        << "written past retlen";
+    EXPECT_EQ(host.Count(EventKind::kFileInfo), 0u) << "answered without the player\n" << host.Log();
+  }
+}
+
+TEST_F(NavigationTest, OtherLookupsGoToThePlayerUnchanged) {
+  const std::wstring album = TestFile(L"album.flac");
+  const std::wstring other = TestFile(L"album.wv");
+  std::wstring upper = album;
+  for (wchar_t& c : upper) c = towupper(c);
+  PlayAt(album, 200000);
+  for (const std::wstring& file : {album, other, upper}) {
+    host.SetFileTags(file, {{L"subtitle", L"(player)"}, {L"SubTitle", L"(player)"}, {L"title", L"Whole"}});
+  }
+  wchar_t buffer[64];
+  const struct {
+    const char* what;
+    const wchar_t* file;
+    const wchar_t* tag;
+    wchar_t* ret;
+    size_t retlen;
+    LRESULT result;  // the player's
+    const wchar_t* value;
+  } cases[] = {
+      {"another file", other.c_str(), L"subtitle", buffer, 64, 1, L"(player)"},
+      {"the playing file in another case", upper.c_str(), L"subtitle", buffer, 64, 1, L"(player)"},
+      {"another tag", album.c_str(), L"title", buffer, 64, 1, L"Whole"},
+      {"a tag in another case", album.c_str(), L"SubTitle", buffer, 64, 1, L"(player)"},
+      {"no file name", nullptr, L"subtitle", buffer, 64, 0, L""},
+      {"no tag name", album.c_str(), nullptr, buffer, 64, 0, L""},
+      {"no buffer", album.c_str(), L"subtitle", nullptr, 64, 0, L""},
+      {"no room", album.c_str(), L"subtitle", buffer, 0, 0, L""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    buffer[0] = L'\0';
+    ExtendedFileInfoRequest request{c.file, c.tag, c.ret, c.retlen};
+    host.ClearEvents();
+    EXPECT_EQ(host.Send(WM_USER, reinterpret_cast<WPARAM>(&request), player_message::kGetExtendedFileInfo), c.result);
+    EXPECT_STREQ(buffer, c.value);
+    const size_t asked = host.Find(EventKind::kFileInfo);
+    ASSERT_NE(asked, PlayerHost::npos) << host.Log();
+    EXPECT_EQ(host.events()[asked].text, c.tag != nullptr ? c.tag : L"(null)");
+    EXPECT_EQ(host.events()[asked].detail, c.file != nullptr ? c.file : L"(null)");
+  }
+  host.ClearEvents();
+  EXPECT_EQ(host.Send(WM_USER, 0, player_message::kGetExtendedFileInfo), 0);
+  EXPECT_EQ(host.Count(EventKind::kFileInfo), 1u) << "a request without a record reaches the player";
 }
 
 // A player that asks for several tags before it frees any of them.

@@ -24,13 +24,11 @@ constexpr int kHeldPosition = 61000;
 
 using integration::PluginPath;
 
-// An entry of the module loaded now at the offset that `entry` had in the
-// module loaded earlier: the same code in a fresh image, whose statics have
-// never seen the export.
-template <typename Entry>
-Entry Relocated(Entry entry, HMODULE earlier, HMODULE now) {
-  const auto offset = reinterpret_cast<const char*>(entry) - reinterpret_cast<const char*>(earlier);
-  return reinterpret_cast<Entry>(reinterpret_cast<const char*>(now) + offset);
+// Whether the code at `address` is in a module that is loaded now.
+bool IsLoaded(const void* address) {
+  HMODULE module = nullptr;
+  return GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            static_cast<LPCWSTR>(address), &module) != 0;
 }
 
 class PluginShellTest : public ::testing::Test {
@@ -104,14 +102,16 @@ TEST_F(PluginShellTest, EntriesWithoutAnObjectDoNothing) {
   entries.quit();
   EXPECT_TRUE(host_.PlayerProcedureInstalled());
 
-  // Before the export, in a freshly loaded image of the module.
+  // The module stays loaded once it has run (it pins itself), so loading it
+  // again gives the same image, whose entries act on no object.
   const HMODULE earlier = host_.pluginModule();
   host_.UnloadPlugin();
+  ASSERT_TRUE(IsLoaded(reinterpret_cast<const void*>(entries.init)));
   ASSERT_TRUE(host_.LoadPlugin(PluginPath()));
-  const HMODULE now = host_.pluginModule();
-  EXPECT_EQ(Relocated(entries.init, earlier, now)(), -1);
-  Relocated(entries.config, earlier, now)();
-  Relocated(entries.quit, earlier, now)();
+  EXPECT_EQ(host_.pluginModule(), earlier);
+  EXPECT_EQ(entries.init(), -1);
+  entries.config();
+  entries.quit();
   EXPECT_TRUE(host_.PlayerProcedureInstalled());
 
   ASSERT_NE(host_.CallExport().descriptor, nullptr);
@@ -302,6 +302,91 @@ TEST_F(PluginShellTest, OtherMessagesReturnThePlayersResult) {
             L" (C:\\music\\first.flac)");
   EXPECT_EQ(host_.Count(EventKind::kTitleRequest), 2u) << host_.Log();
   EXPECT_EQ(host_.Count(EventKind::kRefreshFirst), 0u) << host_.Log();
+  host_.Quit();
+}
+
+// The player's ways to end, with or without a later plug-in that subclassed
+// the main window after ours and never restores it.
+enum class Ending { kQuit, kWindowDestroyedFirst, kLogOff };
+
+struct EndingCase {
+  const char* name;
+  Ending ending;
+  bool laterPlugin;
+};
+
+void PrintTo(const EndingCase& c, std::ostream* out) { *out << c.name; }
+
+class EndingTest : public PluginShellTest, public ::testing::WithParamInterface<EndingCase> {};
+
+// After quit nothing of the plug-in acts any more: a command on a file
+// without a cue sheet reaches the player with no refresh after it, and the
+// player's own results come back, through the later plug-in where there is
+// one, also after the host has freed the module, which stays loaded.
+TEST_P(EndingTest, LeavesAWorkingWindowAndChain) {
+  const EndingCase& c = GetParam();
+  const PluginEntries entries = host_.CallExport();
+  ASSERT_NE(entries.descriptor, nullptr);
+  ASSERT_EQ(host_.Init(), 0);
+  ASSERT_TRUE(host_.PumpUntil([&] { return host_.Count(EventKind::kTimerTick) > 0; }, 3000));
+  if (c.laterPlugin) host_.SubclassAsLaterPlugin();
+
+  switch (c.ending) {
+    case Ending::kQuit: host_.Quit(); break;
+    case Ending::kWindowDestroyedFirst:
+      host_.DestroyMainWindow();
+      host_.Quit();
+      break;
+    case Ending::kLogOff: host_.LogOff(); break;
+  }
+  EXPECT_EQ(entries.init(), -1) << "the object outlived quit";
+  const size_t ticks = host_.Count(EventKind::kTimerTick);
+  host_.Pump(450);
+  EXPECT_EQ(host_.Count(EventKind::kTimerTick), ticks) << "ticks after quit";
+
+  for (const bool unloaded : {false, true}) {
+    SCOPED_TRACE(unloaded ? "after the host freed the module" : "after quit");
+    if (unloaded) host_.UnloadPlugin();
+    EXPECT_TRUE(IsLoaded(reinterpret_cast<const void*>(entries.init)));
+    if (!IsWindow(host_.mainWindow())) continue;
+    EXPECT_EQ(host_.PlayerProcedureInstalled(), !c.laterPlugin);
+    host_.ClearEvents();
+    EXPECT_EQ(host_.SendCommand(player_command::kNext), kCommandResult);
+    EXPECT_EQ(host_.Send(WM_USER, 0, PlayerHost::kGetVersion), PlayerHost::kVersion);
+    host_.Pump(0);
+    EXPECT_EQ(host_.Count(EventKind::kCommand), 1u) << host_.Log();
+    EXPECT_EQ(host_.Count(EventKind::kRefreshFirst), 0u) << host_.Log();
+    EXPECT_EQ(host_.Find(EventKind::kLaterPlugin) != PlayerHost::npos, c.laterPlugin) << host_.Log();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Endings, EndingTest,
+    ::testing::Values(EndingCase{"Quit", Ending::kQuit, false},
+                      EndingCase{"WindowDestroyedFirst", Ending::kWindowDestroyedFirst, false},
+                      EndingCase{"LogOff", Ending::kLogOff, false},
+                      EndingCase{"QuitUnderLaterPlugin", Ending::kQuit, true},
+                      EndingCase{"WindowDestroyedFirstUnderLaterPlugin", Ending::kWindowDestroyedFirst, true},
+                      EndingCase{"LogOffUnderLaterPlugin", Ending::kLogOff, true}),
+    [](const ::testing::TestParamInfo<EndingCase>& info) { return std::string(info.param.name); });
+
+// The plug-in's procedure stayed in the chain under a later plug-in; a new
+// start takes that place up again instead of going in a second time above
+// the later plug-in, where it would call itself through it.
+TEST_F(PluginShellTest, NewStartUnderLaterPluginTakesUpItsPlaceInTheChain) {
+  ASSERT_NE(host_.CallExport().descriptor, nullptr);
+  ASSERT_EQ(host_.Init(), 0);
+  host_.SubclassAsLaterPlugin();
+  host_.Quit();
+  ASSERT_NE(host_.CallExport().descriptor, nullptr);
+  ASSERT_EQ(host_.Init(), 0);
+
+  host_.ClearEvents();
+  EXPECT_EQ(host_.SendCommand(player_command::kNext), kCommandResult);
+  PumpRefresh(0);
+  EXPECT_EQ(host_.Count(EventKind::kCommand), 1u) << host_.Log();
+  ExpectOneRefreshAfter(host_.Find(EventKind::kCommandResult));
+  EXPECT_NE(host_.Find(EventKind::kLaterPlugin), PlayerHost::npos);
   host_.Quit();
 }
 

@@ -20,6 +20,13 @@ PlayerHost* liveHost = nullptr;
 
 std::string Number(long long value) { return std::to_string(value); }
 
+// Whether `address` lies in a module that is loaded now.
+bool IsLoaded(const void* address) {
+  HMODULE module = nullptr;
+  return GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            static_cast<LPCWSTR>(address), &module) != 0;
+}
+
 }  // namespace
 
 std::wstring ExecutablePath() {
@@ -57,7 +64,7 @@ std::string Describe(const Event& event) {
       return std::string(event.flag ? "posted" : "sent") + " 243";
     case EventKind::kCommand:
     case EventKind::kCommandResult: {
-      std::string line = "command " + Number(LOWORD(event.value));
+      std::string line = std::string(event.flag ? "system menu " : "") + "command " + Number(LOWORD(event.value));
       if (HIWORD(event.value) != 0) line += " (code " + Number(HIWORD(event.value)) + ")";
       if (event.kind == EventKind::kCommandResult) line += " done, result " + Number(event.result);
       return line;
@@ -81,6 +88,10 @@ std::string Describe(const Event& event) {
       return "tick (timer " + Number(event.value) + ")";
     case EventKind::kNestedResult:
       return "nested message returned " + Number(event.result);
+    case EventKind::kFileInfo:
+      return "player's file info: " + text + (event.flag ? " answered" : " not answered");
+    case EventKind::kLaterPlugin:
+      return "later plug-in saw message " + Number(event.value);
   }
   return "?";
 }
@@ -103,7 +114,7 @@ PlayerHost::PlayerHost() {
 PlayerHost::~PlayerHost() {
   UnloadPlugin();
   for (wchar_t* value : handedOut_) std::free(value);
-  DestroyWindow(mainWindow_);
+  if (IsWindow(mainWindow_)) DestroyWindow(mainWindow_);
   UnregisterClassW(kWindowClass, GetModuleHandleW(nullptr));
   liveHost = nullptr;
 }
@@ -116,7 +127,8 @@ bool PlayerHost::LoadPlugin(const std::wstring& path) {
 
 void PlayerHost::UnloadPlugin() {
   if (module_ == nullptr) return;
-  if (!PlayerProcedureInstalled()) {
+  const bool windowAlive = IsWindow(mainWindow_) != 0;
+  if (windowAlive && laterPluginSaved_ == nullptr && !PlayerProcedureInstalled()) {
     Violation(L"the plug-in left the main window hooked when it was unloaded");
     SetWindowLongPtrW(mainWindow_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PlayerWindowProc));
   }
@@ -126,6 +138,13 @@ void PlayerHost::UnloadPlugin() {
   FreeLibrary(module_);
   module_ = nullptr;
   latest_ = {};
+  // Below a later plug-in, the plug-in's procedure may stay in the chain as
+  // long as its module stays loaded.
+  if (windowAlive && laterPluginSaved_ != nullptr && laterPluginSaved_ != &PlayerWindowProc &&
+      !IsLoaded(reinterpret_cast<const void*>(laterPluginSaved_))) {
+    Violation(L"the plug-in's module was unloaded while its procedure was in the main window's chain");
+    laterPluginSaved_ = &PlayerWindowProc;
+  }
 }
 
 PluginEntries PlayerHost::CallExport() {
@@ -149,6 +168,33 @@ void PlayerHost::Config() {
 
 void PlayerHost::Quit() {
   if (latest_.quit != nullptr) latest_.quit();
+  CheckLaterPluginChained();
+}
+
+void PlayerHost::CheckLaterPluginChained() {
+  if (laterPluginSaved_ == nullptr || !IsWindow(mainWindow_)) return;
+  if (GetWindowLongPtrW(mainWindow_, GWLP_WNDPROC) != reinterpret_cast<LONG_PTR>(&LaterPluginWindowProc)) {
+    Violation(L"quit cut the later plug-in out of the main window's chain");
+  }
+}
+
+void PlayerHost::DestroyMainWindow() { DestroyWindow(mainWindow_); }
+
+void PlayerHost::SubclassAsLaterPlugin() {
+  laterPluginSaved_ = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(mainWindow_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LaterPluginWindowProc)));
+}
+
+LRESULT CALLBACK PlayerHost::LaterPluginWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (liveHost == nullptr || window != liveHost->mainWindow_ || liveHost->laterPluginSaved_ == nullptr) {
+    return DefWindowProcW(window, message, wParam, lParam);
+  }
+  liveHost->Record({.kind = EventKind::kLaterPlugin, .value = static_cast<LONG_PTR>(message)});
+  return CallWindowProcW(liveHost->laterPluginSaved_, window, message, wParam, lParam);
+}
+
+LRESULT PlayerHost::PressThumbnailButton(WORD button) {
+  return Send(WM_COMMAND, MAKEWPARAM(button, player_command::kThumbnailClicked), 0);
 }
 
 void PlayerHost::SetPlaylist(std::vector<std::optional<std::wstring>> entries, int current) {
@@ -208,6 +254,21 @@ std::wstring PlayerHost::FormatTitle(const wchar_t* fileName, const std::wstring
   request.tagFreeFunction = &PlayerFreeFunction;
   Send(WM_USER, reinterpret_cast<WPARAM>(&request), player_message::kFormatTitle);
   return output;
+}
+
+std::wstring PlayerHost::FormatOwnTitle(const wchar_t* fileName, const std::wstring& format) {
+  const TagLookup lookup = [&](const std::wstring& tag) -> std::optional<std::wstring> {
+    wchar_t value[kOutputLength] = {};
+    ExtendedFileInfoRequest request{fileName, tag.c_str(), value, kOutputLength};
+    const LRESULT answered = Send(WM_USER, reinterpret_cast<WPARAM>(&request), player_message::kGetExtendedFileInfo);
+    std::optional<std::wstring> copy;
+    if (answered != 0) copy = std::wstring(value, std::find(value, value + kOutputLength, L'\0'));
+    Record({.kind = EventKind::kTagValue, .flag = copy.has_value(), .text = tag, .detail = copy.value_or(L"")});
+    return copy;
+  };
+  const std::wstring title = EvaluateTitleFormat(format, lookup);
+  Record({.kind = EventKind::kTitle, .text = title});
+  return title;
 }
 
 void PlayerHost::Pump(DWORD ms) {
@@ -282,17 +343,33 @@ LRESULT CALLBACK PlayerHost::PlayerWindowProc(HWND window, UINT message, WPARAM 
 }
 
 LRESULT PlayerHost::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_COMMAND) return HandleCommand(wParam);
+  if (message == WM_COMMAND) return HandleCommand(wParam, false);
+  // The player's own items in the system menu are its button commands.
+  if (message == WM_SYSCOMMAND &&
+      (wParam == player_command::kPrevious || wParam == player_command::kNext || wParam == player_command::kStop)) {
+    return HandleCommand(wParam, true);
+  }
   SendNestedIfTriggered(message, wParam, lParam);
   if (message == WM_USER) return HandleUserMessage(wParam, lParam);
+  if (message == WM_ENDSESSION && wParam != 0) {
+    Quit();
+    return 0;
+  }
   return DefWindowProcW(mainWindow_, message, wParam, lParam);
 }
 
-LRESULT PlayerHost::HandleCommand(WPARAM wParam) {
-  Record({.kind = EventKind::kCommand, .value = static_cast<LONG_PTR>(wParam)});
+LRESULT PlayerHost::HandleCommand(WPARAM wParam, bool systemMenu) {
+  Record({.kind = EventKind::kCommand, .value = static_cast<LONG_PTR>(wParam), .flag = systemMenu});
   SendNestedIfTriggered(WM_COMMAND, wParam, 0);
-  // The player, like any window, takes the command id from the low word.
-  switch (LOWORD(wParam)) {
+  // The player, like any window, takes the command id from the low word; a
+  // thumbnail button becomes the player's own previous or next.
+  WPARAM command = LOWORD(wParam);
+  if (HIWORD(wParam) == player_command::kThumbnailClicked) {
+    command = command == player_command::kThumbnailPrevious ? player_command::kPrevious
+              : command == player_command::kThumbnailNext   ? player_command::kNext
+                                                            : 0;
+  }
+  switch (command) {
     case player_command::kPrevious:
       ChangeEntry(-1);
       break;
@@ -304,7 +381,10 @@ LRESULT PlayerHost::HandleCommand(WPARAM wParam) {
       Stop();
       break;
   }
-  Record({.kind = EventKind::kCommandResult, .value = static_cast<LONG_PTR>(wParam), .result = commandResult_});
+  Record({.kind = EventKind::kCommandResult,
+          .value = static_cast<LONG_PTR>(wParam),
+          .result = commandResult_,
+          .flag = systemMenu});
   return commandResult_;
 }
 
@@ -343,8 +423,33 @@ LRESULT PlayerHost::HandleUserMessage(WPARAM wParam, LPARAM lParam) {
     case player_message::kFormatTitle:
       HandleTitleRequest(*reinterpret_cast<TitleFormatRequest*>(wParam));
       return 0;
+    case player_message::kGetExtendedFileInfo:
+      return AnswerFileInfo(reinterpret_cast<ExtendedFileInfoRequest*>(wParam));
   }
   return 0;
+}
+
+// The player's own answer from the file's tags: the value cut to fit `ret`,
+// and 1; 0 when it has none.
+LRESULT PlayerHost::AnswerFileInfo(ExtendedFileInfoRequest* request) {
+  if (request == nullptr) {
+    Record({.kind = EventKind::kFileInfo, .text = L"(no record)"});
+    return 0;
+  }
+  std::optional<std::wstring> file;
+  if (request->filename != nullptr) file = request->filename;
+  std::optional<std::wstring> answer;
+  if (request->metadata != nullptr) answer = PlayerTag(file, request->metadata);
+  const bool fills = answer && request->ret != nullptr && request->retlen > 0;
+  Record({.kind = EventKind::kFileInfo,
+          .flag = fills,
+          .text = request->metadata != nullptr ? request->metadata : L"(null)",
+          .detail = file.value_or(L"(null)")});
+  if (!fills) return 0;
+  const size_t length = std::min(answer->size(), request->retlen - 1);
+  std::wmemcpy(request->ret, answer->data(), length);
+  request->ret[length] = L'\0';
+  return 1;
 }
 
 bool PlayerHost::IsPosted(UINT message, LPARAM lParam) const {
@@ -352,7 +457,7 @@ bool PlayerHost::IsPosted(UINT message, LPARAM lParam) const {
          dispatching_->lParam == lParam;
 }
 
-void PlayerHost::FormatPlayingTitle() { FormatTitle(EntryPath(current_), titleFormat_); }
+void PlayerHost::FormatPlayingTitle() { FormatOwnTitle(EntryPath(current_), titleFormat_); }
 
 void PlayerHost::HandleTitleRequest(TitleFormatRequest& request) {
   const bool own = request.tagFunction == &PlayerTagFunction && request.tagFreeFunction == &PlayerFreeFunction;
@@ -419,20 +524,23 @@ wchar_t* PlayerHost::TagValue(const wchar_t* tag, void* context) {
     Violation(L"the player's tag function was called without a tag name");
     return nullptr;
   }
-  std::optional<std::wstring> answer;
-  if (formattingFile_) {
-    const auto file = tags_.find(*formattingFile_);
-    if (file != tags_.end()) {
-      const auto found = file->second.find(tag);
-      if (found != file->second.end()) answer = found->second;
-    }
-    if (!answer && std::wcscmp(tag, L"filename") == 0) answer = *formattingFile_;
-  }
+  const std::optional<std::wstring> answer = PlayerTag(formattingFile_, tag);
   Record({.kind = EventKind::kTagCall, .flag = answer.has_value(), .text = tag});
   if (!answer) return nullptr;
   wchar_t* value = _wcsdup(answer->c_str());
   handedOut_.insert(value);
   return value;
+}
+
+std::optional<std::wstring> PlayerHost::PlayerTag(const std::optional<std::wstring>& file, const wchar_t* tag) const {
+  if (!file) return std::nullopt;
+  const auto tags = tags_.find(*file);
+  if (tags != tags_.end()) {
+    const auto found = tags->second.find(tag);
+    if (found != tags->second.end()) return found->second;
+  }
+  if (std::wcscmp(tag, L"filename") == 0) return file;
+  return std::nullopt;
 }
 
 void PlayerHost::FreeValue(wchar_t* value, void* context) {

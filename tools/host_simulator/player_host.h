@@ -1,8 +1,13 @@
 // A stand-in for the player's side of the general purpose plug-in interface:
 // the player's main window with its own window procedure, a playlist and a
-// playback position, title formatting with the player's own tag functions,
-// and the loading of a plug-in module. It records what reaches the player in
-// one ordered event log.
+// playback position, the player's own title formatting (each tag asked for
+// through WM_USER/3027 sent to its main window), the title-format request
+// (298) that other plug-ins send, the taskbar thumbnail buttons and the
+// system menu, the loading of a plug-in module and the player's ways to end
+// (its window destroyed before quit, quit at log-off from inside its window
+// procedure), and a later plug-in that subclasses the main window after ours
+// and never gives it back. It records what reaches the player in one ordered
+// event log.
 //
 // Everything runs on the thread that created the host, which plays the
 // player's user-interface thread: it sends the messages, calls the plug-in's
@@ -25,7 +30,7 @@ namespace host_simulator {
 enum class EventKind {
   kRefreshFirst,   // WM_USER/247 reached the player; flag: it came from the queue (posted)
   kRefreshSecond,  // WM_USER/243, likewise
-  kCommand,        // WM_COMMAND reached the player; value: wParam
+  kCommand,        // WM_COMMAND reached the player; value: wParam; flag: it came as WM_SYSCOMMAND
   kCommandResult,  // the player finished a command; value: wParam, result: its result
   kSeek,           // WM_USER/106; value: the target in ms
   kTitleRequest,   // WM_USER/298 reached the player; text: fileName ("(null)" for none);
@@ -38,6 +43,9 @@ enum class EventKind {
   kTitle,          // a title was formatted; text: the title
   kTimerTick,      // a WM_TIMER of a thread timer was dispatched; value: the timer id
   kNestedResult,   // the player's procedure sent its nested message; result: the reply
+  kFileInfo,       // WM_USER/3027 reached the player; text: tag name; detail: file name;
+                   // flag: the player filled in a value
+  kLaterPlugin,    // the later plug-in's procedure saw a message; value: the message
 };
 
 struct Event {
@@ -141,8 +149,28 @@ class PlayerHost {
   LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT SendCommand(WPARAM command) { return Send(WM_COMMAND, command, 0); }
   // Sends WM_USER/298 for `fileName` (may be null) with `format` and returns
-  // the title the player's procedure formatted.
+  // the title the player's procedure formatted, as another plug-in asks for one.
   std::wstring FormatTitle(const wchar_t* fileName, const std::wstring& format);
+  // Formats a title as the player does for its main window and playlist:
+  // WM_USER/3027 to the main window for each tag of `format`, the value
+  // taken when the result is non-zero. The playing title after a refresh is
+  // made this way.
+  std::wstring FormatOwnTitle(const wchar_t* fileName, const std::wstring& format);
+  // The taskbar thumbnail buttons and the player's items in the system menu.
+  static constexpr WORD kThumbnailPrevious = player_command::kThumbnailPrevious;
+  static constexpr WORD kThumbnailNext = player_command::kThumbnailNext;
+  LRESULT PressThumbnailButton(WORD button);
+  LRESULT ChooseSystemMenuItem(WPARAM command) { return Send(WM_SYSCOMMAND, command, 0); }
+
+  // The player's ways to end. A normal exit destroys the main window, then
+  // calls quit. At log-off the player calls quit from inside its window
+  // procedure, on WM_ENDSESSION, with every subclass procedure on the stack.
+  void DestroyMainWindow();
+  LRESULT LogOff() { return Send(WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF); }
+  // Another plug-in subclasses the main window now, on top of whatever is
+  // there, and never restores it. A quit that cuts it out of the chain is a
+  // violation.
+  void SubclassAsLaterPlugin();
 
   // Runs the message loop for `ms` milliseconds (0: only what is queued).
   void Pump(DWORD ms);
@@ -170,12 +198,16 @@ class PlayerHost {
   enum class Playback { kStopped, kHeld, kPlaying };
 
   static LRESULT CALLBACK PlayerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK LaterPluginWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   static wchar_t* __cdecl PlayerTagFunction(const wchar_t* tag, void* context);
   static void __cdecl PlayerFreeFunction(wchar_t* value, void* context);
 
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT HandleCommand(WPARAM wParam);
+  LRESULT HandleCommand(WPARAM wParam, bool systemMenu);
   LRESULT HandleUserMessage(WPARAM wParam, LPARAM lParam);
+  LRESULT AnswerFileInfo(ExtendedFileInfoRequest* request);
+  std::optional<std::wstring> PlayerTag(const std::optional<std::wstring>& file, const wchar_t* tag) const;
+  void CheckLaterPluginChained();
   void HandleTitleRequest(TitleFormatRequest& request);
   void FormatPlayingTitle();
   void ChangeEntry(int step);
@@ -189,6 +221,7 @@ class PlayerHost {
 
   HWND mainWindow_ = nullptr;
   HMODULE module_ = nullptr;
+  WNDPROC laterPluginSaved_ = nullptr;  // what the later plug-in calls on; null: no later plug-in
   PluginEntries latest_;
 
   std::vector<std::optional<std::wstring>> playlist_;

@@ -9,9 +9,15 @@
 // first --play entry is current and plays from 0:00 in real time. Steps:
 //   init, config, quit, export, unload   the player's calls into the plug-in
 //   prev, next, stop                     the player's buttons (WM_COMMAND)
+//   thumbprev, thumbnext                 the taskbar thumbnail buttons
+//   sysprev, sysnext                     the player's items in the system menu
 //   play[:ms], pos:<ms>                  play in real time / hold the position
 //   entry:<index>                        make another playlist entry current
-//   title                                format the playing title now
+//   title                                format the playing title as the player does
+//   request                              ask for it as another plug-in does (298)
+//   subclass                             another plug-in subclasses the main window
+//   exit                                 destroy the main window, then quit
+//   logoff                               quit from inside the window procedure
 //   tick                                 run the message loop until a timer tick
 //   wait:<ms>                            run the message loop for a while
 // --brief prints only the commands that reach the player, the seeks and the
@@ -98,11 +104,26 @@ bool RunStep(PlayerHost& host, const std::wstring& step, const std::wstring& for
     Print(L"player's window procedure back: " + YesNo(host.PlayerProcedureInstalled()));
   } else if (name == L"unload") {
     host.UnloadPlugin();
-  } else if (name == L"prev" || name == L"next" || name == L"stop") {
-    const WPARAM command = name == L"prev"   ? player_command::kPrevious
-                           : name == L"next" ? player_command::kNext
-                                             : player_command::kStop;
-    const LRESULT result = host.SendCommand(command);
+  } else if (name == L"subclass") {
+    host.SubclassAsLaterPlugin();
+  } else if (name == L"exit") {
+    host.DestroyMainWindow();
+    host.Quit();
+  } else if (name == L"logoff") {
+    host.LogOff();
+  } else if (name == L"prev" || name == L"next" || name == L"stop" || name == L"thumbprev" ||
+             name == L"thumbnext" || name == L"sysprev" || name == L"sysnext") {
+    const bool previous = name.ends_with(L"prev");
+    LRESULT result = 0;
+    if (name.starts_with(L"thumb")) {
+      result = host.PressThumbnailButton(previous ? PlayerHost::kThumbnailPrevious : PlayerHost::kThumbnailNext);
+    } else if (name.starts_with(L"sys")) {
+      result = host.ChooseSystemMenuItem(previous ? player_command::kPrevious : player_command::kNext);
+    } else {
+      result = host.SendCommand(previous ? player_command::kPrevious
+                                : name == L"next" ? player_command::kNext
+                                                  : player_command::kStop);
+    }
     Print(L"command returned " + std::to_wstring(result) + L", entry " +
           std::to_wstring(host.currentIndex()) + L", position " + std::to_wstring(host.Position()));
     host.Pump(0);
@@ -113,6 +134,8 @@ bool RunStep(PlayerHost& host, const std::wstring& step, const std::wstring& for
   } else if (name == L"entry") {
     host.SetCurrentIndex(argument);
   } else if (name == L"title") {
+    host.FormatOwnTitle(host.EntryPath(host.currentIndex()), format);
+  } else if (name == L"request") {
     host.FormatTitle(host.EntryPath(host.currentIndex()), format);
   } else if (name == L"tick") {
     const size_t ticks = host.Count(EventKind::kTimerTick);
@@ -171,6 +194,8 @@ int Smoke(PlayerHost& host) {
     const std::wstring numbers = host.FormatTitle(file.c_str(), L"%subnum%/%subnumtotal%");
     check(numbers == L"2/" + numbers.substr(numbers.find(L'/') + 1) && numbers.size() > 2,
           L"the cue track tags answer from the cue sheet: " + numbers);
+    check(host.FormatOwnTitle(file.c_str(), L"%subnum%/%subnumtotal%") == numbers,
+          L"the player's own title gets the same cue track tags");
     host.SetPosition(1000);
     host.Pump(0);  // the refresh that next posted, before stop is checked
   }
