@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "tools/host_simulator/player_host.h"
@@ -25,6 +27,22 @@ inline std::wstring FolderFile(const char* variable, const std::wstring& name) {
   std::wstring path = L"Z:";
   for (const char* c = folder != nullptr ? folder : ""; *c != '\0'; ++c) path += *c == '/' ? L'\\' : wchar_t(*c);
   return path + L"\\" + name;
+}
+
+// What this process has read so far, from files and pipes: rchar of Linux's
+// /proc/self/io, which Wine's Z: drive reaches. 0 where it cannot be read.
+inline uint64_t ProcessBytesRead() {
+  const HANDLE file = CreateFileW(L"Z:\\proc\\self\\io", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  char text[1024];
+  DWORD got = 0;
+  const BOOL read = ReadFile(file, text, sizeof text - 1, &got, nullptr);
+  CloseHandle(file);
+  if (!read) return 0;
+  text[got] = '\0';
+  const char* field = std::strstr(text, "rchar:");
+  return field != nullptr ? std::strtoull(field + 6, nullptr, 10) : 0;
 }
 
 // The player with the real gen_Sheetwalk.dll loaded, its export called and
