@@ -368,6 +368,30 @@ TEST(CueSheetParserTest, PeakMemoryStaysWithinThreeTimesTheText) {
   }
 }
 
+// A sheet of as many tracks as the 4 MiB limit for cue text holds, each a
+// TRACK line and an INDEX 01 line, keeps less than three times its text.
+TEST(CueSheetParserTest, SheetOfManyTracksStaysWithinThreeTimesTheText) {
+  const std::size_t probe = peakBytes = liveBytes;
+  delete new std::u16string(100, u'x');
+  if (peakBytes == probe) GTEST_SKIP() << "operator new is not the counting one here";
+
+  std::string bytes;
+  for (int n = 0; bytes.size() < 4u * 1024 * 1024 - 64; ++n) {
+    char line[64];
+    std::snprintf(line, sizeof line, "TRACK %02d AUDIO\n  INDEX 01 %d:%02d:%02d\n", n % 100, n / 4500, n / 75 % 60,
+                  n % 75);
+    bytes += line;
+  }
+  const std::u16string text(bytes.begin(), bytes.end());
+  CueSheet sheet;
+  const std::size_t before = liveBytes;
+  ASSERT_TRUE(sheet.Parse(text));
+  const std::size_t kept = liveBytes - before;
+  std::printf("  %zu tracks from %zu bytes of text: %zu bytes kept\n", sheet.tracks.size(), bytes.size(), kept);
+  EXPECT_GT(sheet.tracks.size(), 100000u);
+  EXPECT_LE(kept, 3 * text.size() * sizeof(char16_t));
+}
+
 struct TimeCase {
   const char* name;
   std::u16string rest;
