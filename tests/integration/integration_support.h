@@ -29,19 +29,47 @@ inline std::wstring FolderFile(const char* variable, const std::wstring& name) {
   return path + L"\\" + name;
 }
 
-// What this process has read so far, from files and pipes: rchar of Linux's
-// /proc/self/io, which Wine's Z: drive reaches. 0 where it cannot be read.
-inline uint64_t ProcessBytesRead() {
-  const HANDLE file = CreateFileW(L"Z:\\proc\\self\\io", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return 0;
-  char text[1024];
+// The first bytes of a file, at most 4 KiB; empty where it cannot be read.
+inline std::string ReadStart(const std::wstring& path) {
+  const HANDLE file =
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  std::string text(4096, '\0');
   DWORD got = 0;
-  const BOOL read = ReadFile(file, text, sizeof text - 1, &got, nullptr);
+  if (!ReadFile(file, text.data(), static_cast<DWORD>(text.size()), &got, nullptr)) got = 0;
   CloseHandle(file);
-  if (!read) return 0;
-  text[got] = '\0';
-  const char* field = std::strstr(text, "rchar:");
+  text.resize(got);
+  return text;
+}
+
+// This process's folder of Linux's /proc, as a Z: path: the process whose
+// first argument is this program's own path. Wine opens files in its server,
+// where /proc/self is the server. Empty where none is found.
+inline std::wstring LinuxProcessFolder() {
+  std::wstring own = ExecutablePath();
+  if (own.rfind(L"Z:", 0) != 0) return {};
+  std::string unixPath;
+  for (const wchar_t c : own.substr(2)) unixPath += c == L'\\' ? '/' : static_cast<char>(c);
+  WIN32_FIND_DATAW entry;
+  const HANDLE find = FindFirstFileW(L"Z:\\proc\\*", &entry);
+  if (find == INVALID_HANDLE_VALUE) return {};
+  std::wstring found;
+  do {
+    if (entry.cFileName[0] < L'0' || entry.cFileName[0] > L'9') continue;
+    const std::wstring folder = std::wstring(L"Z:\\proc\\") + entry.cFileName;
+    if (ReadStart(folder + L"\\cmdline").c_str() == unixPath) found = folder;
+  } while (found.empty() && FindNextFileW(find, &entry));
+  FindClose(find);
+  return found;
+}
+
+// What this process has read so far, from files and pipes: rchar of its
+// /proc/<pid>/io. 0 where it cannot be read.
+inline uint64_t ProcessBytesRead() {
+  static const std::wstring folder = LinuxProcessFolder();
+  if (folder.empty()) return 0;
+  const std::string io = ReadStart(folder + L"\\io");
+  const char* field = std::strstr(io.c_str(), "rchar:");
   return field != nullptr ? std::strtoull(field + 6, nullptr, 10) : 0;
 }
 
