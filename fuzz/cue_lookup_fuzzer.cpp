@@ -23,19 +23,12 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz/fuzz_check.h"
 #include "navigation/cue_sheet_cache.h"
 #include "navigation/navigator.h"
 #include "tests/support/bytes_read.h"
 
 namespace {
-
-#define CHECK(condition)                                                                  \
-  do {                                                                                    \
-    if (!(condition)) {                                                                   \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                                       \
-    }                                                                                     \
-  } while (0)
 
 // What a lookup may read besides cue text: the APEv2 tail and item headers,
 // and libFLAC's walk of up to 1024 block headers, each through a stdio

@@ -20,16 +20,9 @@
 
 #include "cuesheet/cue_sheet.h"
 #include "cuesheet/text_utilities.h"
+#include "fuzz/fuzz_check.h"
 
 namespace {
-
-#define CHECK(condition)                                                              \
-  do {                                                                                \
-    if (!(condition)) {                                                               \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                                   \
-    }                                                                                 \
-  } while (0)
 
 constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
 constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
