@@ -212,12 +212,12 @@ FLACReadStatus ToReadStatus(flac::IteratorStatus status) {
   }
 }
 
-// Whether a comment's key is CUESHEET with its ASCII letters in any case:
-// exactly the comments that AddFLACComment stores under kCueSheetItem, as
-// UTF-8 decodes ASCII bytes to themselves and nothing else to ASCII.
 constexpr char kCueKey[] = "CUESHEET=";
 constexpr uint32_t kCueKeyLength = sizeof kCueKey - 1;
 
+// Whether a comment's key is CUESHEET with its ASCII letters in any case:
+// exactly the comments that AddFLACComment stores under kCueSheetItem, as
+// UTF-8 decodes ASCII bytes to themselves and nothing else to ASCII.
 bool HasCueSheetKey(const flac::VorbisCommentEntry& comment) {
   if (comment.entry == nullptr || comment.length < kCueKeyLength) {
     return false;
@@ -272,11 +272,10 @@ bool SamplesToMilliseconds(uint64_t samples, uint32_t sampleRate, int32_t& ms) {
 
 // What one walk over a file's metadata collects.
 struct MetadataWalk {
-  bool everyComment = false;  // every comment, or only CUESHEET ones; and
-                              // only within the cue text limit
+  bool everyComment = false;  // every comment; else CUESHEET ones within kCueTextLimit
   bool cueBlock = false;      // the stream info and CUESHEET blocks too
   bool hasComments = false;   // a Vorbis comment block was read
-  bool commentsTooLarge = false;  // the first one was left unread for its size
+  bool commentsTooLarge = false;  // the block, or a CUESHEET comment, left out for its size
   TagItems comments;
   bool hasCueBlock = false;
   std::vector<FLACCueTrack> cueTracks;
