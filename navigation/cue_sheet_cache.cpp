@@ -197,7 +197,7 @@ const CueSheet* CueSheetCache::Look(const char16_t* path, CueLookupReport* repor
   }
   // The lookup runs inside the player's window procedure and timer callback:
   // no exception may unwind into the player. A cue text too large for the
-  // memory left makes this lookup a miss, and not a remembered one; an entry
+  // memory left makes this lookup a miss, remembered for a second; an entry
   // inserted before memory ran out stays, as after a parse that stopped early.
   try {
     if (const auto miss = misses.find(key); miss != misses.end()) {
@@ -210,6 +210,15 @@ const CueSheet* CueSheetCache::Look(const char16_t* path, CueLookupReport* repor
     }
     return ReadCueSheet(path, key, report);
   } catch (...) {
+    if (sheets.find(key) == sheets.end()) {
+      try {
+        Watched retry;
+        retry.retryAt = platform::MonotonicMilliseconds() + kRetryMilliseconds;
+        RememberMiss(key, std::move(retry));
+      } catch (...) {
+        // Without memory to remember it, the next tick searches again.
+      }
+    }
     return nullptr;
   }
 }
