@@ -53,14 +53,22 @@ inline std::wstring LinuxProcessFolder() {
   WIN32_FIND_DATAW entry;
   const HANDLE find = FindFirstFileW(L"Z:\\proc\\*", &entry);
   if (find == INVALID_HANDLE_VALUE) return {};
-  std::wstring found;
+  // The first argument is the program's path as it was started, maybe
+  // relative to the working folder: a full match wins over such a one.
+  std::wstring exact;
+  std::wstring relative;
   do {
     if (entry.cFileName[0] < L'0' || entry.cFileName[0] > L'9') continue;
     const std::wstring folder = std::wstring(L"Z:\\proc\\") + entry.cFileName;
-    if (ReadStart(folder + L"\\cmdline").c_str() == unixPath) found = folder;
-  } while (found.empty() && FindNextFileW(find, &entry));
+    const std::string first = ReadStart(folder + L"\\cmdline").c_str();
+    if (first == unixPath) {
+      exact = folder;
+    } else if (!first.empty() && first[0] != '/' && unixPath.ends_with("/" + first)) {
+      relative = folder;
+    }
+  } while (exact.empty() && FindNextFileW(find, &entry));
   FindClose(find);
-  return found;
+  return exact.empty() ? relative : exact;
 }
 
 // What this process has read so far, from files and pipes: rchar of its
