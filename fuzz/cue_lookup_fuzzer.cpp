@@ -89,6 +89,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   char name[] = "/tmp/cue_lookup_fuzzer.XXXXXX";
   CHECK(mkdtemp(name) != nullptr);
   folder = name;
+  std::atexit([] {
+    for (const char* file : {"/a.flac", "/a.cue", "/a.flac.cue"}) unlink((folder + file).c_str());
+    rmdir(folder.c_str());
+  });
   return 0;
 }
 
