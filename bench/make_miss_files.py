@@ -12,6 +12,7 @@ import sys
 import wave
 
 from mutagen.apev2 import APEv2, APEValue, BINARY
+from mutagen.flac import FLAC
 from mutagen.id3 import APIC, ID3, TIT2
 
 
@@ -35,6 +36,23 @@ def main(folder):
     tag.add(APIC(encoding=3, mime="image/jpeg", type=3, desc="Cover", data=os.urandom(100_000)))
     tag.save("id3v2.mp3")
     run("flac", "-s", "-f", "-T", "TITLE=No cue sheet", "silence.wav", "-o", "plain.flac")
+    # 16 MiB of comments in front of a block that runs past the end of the
+    # file: libFLAC refuses the chain.
+    shutil.copy("plain.flac", "refused_16MB_comments.flac")
+    tag = FLAC("refused_16MB_comments.flac")
+    tag["COMMENT"] = "c" * (16 * 1024 * 1024 - 1024)
+    tag.save(padding=lambda info: 1024)
+    with open("refused_16MB_comments.flac", "r+b") as f:
+        data = f.read()
+        at = 4
+        while data[at] & 0x80 == 0:
+            at += 4 + int.from_bytes(data[at + 1:at + 4], "big")
+        f.seek(at)
+        f.write(b"\x01\xff\xff\xff")
+    # A cue file of 6.5 MiB of tracks, over the limit for cue text.
+    shutil.copy("silence.wav", "cue_over_limit.wav")
+    with open("cue_over_limit.cue", "w") as f:
+        f.writelines(f"TRACK 01 AUDIO\nINDEX 01 {n // 4500}:{n // 75 % 60:02d}:{n % 75:02d}\n" for n in range(210_000))
     for name, size in (("cover_1MB.flac", 1 << 20), ("cover_10MB.flac", 10 << 20)):
         with open("cover.jpg", "wb") as f:
             f.write(os.urandom(size))

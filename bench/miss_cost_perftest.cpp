@@ -187,5 +187,12 @@ SHEETWALK_MISS_FILE(flac_1MB_cover, "cover_1MB.flac");
 SHEETWALK_MISS_FILE(flac_10MB_cover, "cover_10MB.flac");
 SHEETWALK_MISS_FILE(wavpack, "plain.wv");
 SHEETWALK_MISS_FILE(ape_30MB_cover, "cover_30MB.ape");
+// Content that a reader refuses or that is over the limit for cue text is a
+// remembered miss like any other.
+SHEETWALK_MISS_FILE(flac_refused_16MB_comments, "refused_16MB_comments.flac");
+SHEETWALK_MISS_FILE(cue_over_limit, "cue_over_limit.wav");
+// A file that cannot be opened is searched again once a second; a tick in
+// between reads a clock and touches no file.
+SHEETWALK_MISS_FILE(missing_file, "missing.wav");
 
 }  // namespace

@@ -36,7 +36,8 @@ struct CueTrack {
 };
 
 // Where a parse stopped: the ordinal of the first track without an INDEX 01
-// line, and the 1-based line of the whole text (lines end at "\n") on which
+// line, and the 1-based line of the whole text (lines end at LF, CR LF or
+// CR) on which
 // that track's TRACK keyword stands. Both 0 after a complete parse.
 struct CueParseStop {
   int32_t track = 0;
@@ -86,8 +87,10 @@ class CueSheet {
 
   // Fills the sheet from the whole cue text; true when every track piece had
   // an INDEX 01 line. A parse that stops keeps what it read so far.
-  // Tracks are cut at every "TRACK " (case-sensitive, anywhere in the text);
-  // TITLE, PERFORMER and INDEX 01 lines make the tracks, the last of a kind
+  // Lines end at LF, CR LF or a CR alone. A track begins at each line that
+  // starts with "TRACK " (case-sensitive) after its leading blanks; the rest
+  // of that line reads as a line of the track, and "TRACK " inside a line is
+  // text. TITLE, PERFORMER and INDEX 01 lines make the tracks, the last of a kind
   // wins, and a later track at the same start replaces the earlier one.
   // number is the track's ordinal in the text, not the number written there.
   // The other fields come from REM DATE, REM GENRE, REM DISCNUMBER, REM
@@ -113,10 +116,13 @@ class CueSheet {
 void ReadTextValue(std::u16string_view rest, std::u16string& target);
 
 // The time of an INDEX line, mm:ss:ff with 75 frames a second: rest is the
-// line after its keyword. The fields are read at fixed offsets 0, 3 and 6
-// from the first non-blank character, each as a decimal number with optional
-// sign (no digits read as 0), and cut to 16 bits. Minutes of three or more
-// characters move the other two fields along, so 113:20:40 is 113 minutes,
-// 20 seconds, 40 frames. Nothing past the end of rest is read: a field that
-// starts beyond it reads as 0. A rest of blanks leaves target unchanged.
+// line after its keyword. Each field is read as a decimal number with
+// optional sign (no digits read as 0) and cut to 16 bits. Where the time (up
+// to the first blank after it) holds two colons, the fields are what begins
+// the time and what follows each colon, of any number of digits: 0:15:00 is
+// 15 seconds. Otherwise they are read at fixed offsets 0, 3 and 6 from the
+// first non-blank character; minutes of three or more characters move the
+// other two fields along, so 113.20.40 is 113 minutes, 20 seconds, 40
+// frames. Nothing past the end of rest is read: a field that starts beyond
+// it reads as 0. A rest of blanks leaves target unchanged.
 void ReadCueTime(std::u16string_view rest, CueTime& target);

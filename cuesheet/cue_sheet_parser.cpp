@@ -93,12 +93,37 @@ int32_t SaturatedInt32(std::size_t value) {
   return static_cast<int32_t>(value < kMax ? value : kMax);
 }
 
-// Occurrences of "TRACK ", counted from the left without overlap.
-std::size_t CountTrackKeywords(std::u16string_view text) {
+// The line that begins at `at`, which then moves past the line's end, or to
+// npos after the last line. Lines end at LF, CR LF or a CR alone: old Mac
+// editors write the last.
+std::u16string_view NextLine(std::u16string_view text, std::size_t& at) {
+  const std::size_t end = text.find_first_of(u"\r\n", at);
+  if (end == std::u16string_view::npos) {
+    const std::u16string_view line = text.substr(at);
+    at = std::u16string_view::npos;
+    return line;
+  }
+  const std::u16string_view line = text.substr(at, end - at);
+  at = end + 1;
+  if (text[end] == u'\r' && at < text.size() && text[at] == u'\n') {
+    ++at;
+  }
+  return line;
+}
+
+// The line without its leading blanks. A track begins where "TRACK "
+// starts it; inside a line, a title for one, it is text.
+std::u16string_view LeftTrimmed(std::u16string_view line) {
+  const std::size_t first = line.find_first_not_of(kLineBlanks);
+  return first == std::u16string_view::npos ? std::u16string_view() : line.substr(first);
+}
+
+std::size_t CountTrackLines(std::u16string_view text) {
   std::size_t count = 0;
-  for (std::size_t at = text.find(kTrack); at != std::u16string_view::npos;
-       at = text.find(kTrack, at + kTrack.size())) {
-    ++count;
+  for (std::size_t at = 0; at != std::u16string_view::npos;) {
+    if (LeftTrimmed(NextLine(text, at)).starts_with(kTrack)) {
+      ++count;
+    }
   }
   return count;
 }
@@ -126,7 +151,6 @@ struct PieceLines {
   std::u16string_view totalDiscs;
   CueTime index01;
   bool hasIndex01 = false;
-  std::size_t lineFeeds = 0;
 
   std::u16string_view Composer() const { return songwriter.empty() ? remComposer : songwriter; }
 };
@@ -169,27 +193,6 @@ void ReadLine(std::u16string_view line, PieceLines& piece) {
   }
 }
 
-// The lines of a piece are its text between line feeds, trimmed of
-// " \t\r\n"; empty ones are skipped.
-PieceLines ReadPiece(std::u16string_view piece) {
-  PieceLines lines;
-  std::size_t begin = 0;
-  for (;;) {
-    const std::size_t end = piece.find(u'\n', begin);
-    const std::u16string_view line =
-        Trimmed(piece.substr(begin, end == std::u16string_view::npos ? std::u16string_view::npos : end - begin),
-                kLineBlanks);
-    if (!line.empty()) {
-      ReadLine(line, lines);
-    }
-    if (end == std::u16string_view::npos) {
-      return lines;
-    }
-    ++lines.lineFeeds;
-    begin = end + 1;
-  }
-}
-
 }  // namespace
 
 void ReadTextValue(std::u16string_view rest, std::u16string& target) { target.assign(TextValue(rest)); }
@@ -203,13 +206,23 @@ void ReadCueTime(std::u16string_view rest, CueTime& target) {
     return;
   }
   const ReadNumber minutes = ReadDecimal(rest, first);
-  // Cue times are mm:ss:ff, so the fields sit at fixed offsets. Long
-  // recordings write minutes of three or more digits (113:20:40); the fixed
-  // offsets would then land inside the minutes, so the seconds and frames
-  // are taken after the separator that follows the minutes instead.
   std::size_t secondsAt = first + 3;
   std::size_t framesAt = first + 6;
-  if (minutes.end - first > 2) {
+  // A time of two colons is mm:ss:ff with any number of digits in each
+  // field: rippers write one-digit minutes (0:15:00), which fixed offsets
+  // would read inside the seconds.
+  const std::u16string_view time = rest.substr(first, rest.find_first_of(u" \t", first) - first);
+  const std::size_t firstColon = time.find(u':');
+  const std::size_t secondColon =
+      firstColon == std::u16string_view::npos ? firstColon : time.find(u':', firstColon + 1);
+  if (secondColon != std::u16string_view::npos) {
+    secondsAt = first + firstColon + 1;
+    framesAt = first + secondColon + 1;
+  } else if (minutes.end - first > 2) {
+    // Without two colons the fields sit at fixed offsets, except after
+    // minutes of three or more digits (113.20.40), where they would land
+    // inside the minutes: the seconds and frames follow the separator after
+    // the minutes instead.
     secondsAt = minutes.end + 1;
     framesAt = minutes.end + 4;
   }
@@ -226,21 +239,36 @@ void ReadCueTime(std::u16string_view rest, CueTime& target) {
 
 bool CueSheet::Parse(const std::u16string& text) { return Parse(std::u16string_view(text), nullptr); }
 
-// The text is read in place: pieces and lines are views into it, and only
-// the values that the sheet keeps are copied, once per piece. So a text of
-// millions of empty pieces or lines costs nothing beyond its sheet.
+// The text is read in place: lines are views into it, and only the values
+// that the sheet keeps are copied, once per piece. So a text of millions of
+// empty pieces or lines costs nothing beyond its sheet.
 bool CueSheet::Parse(std::u16string_view text, CueParseStop* stop) {
   if (stop != nullptr) {
     *stop = {};
   }
-  const int32_t trackCount = static_cast<int32_t>(CountTrackKeywords(text));
-  std::size_t pieceBegin = 0;
-  std::size_t lineFeedsBefore = 0;  // in the text before the piece
-  for (std::size_t i = 0;; ++i) {
-    const std::size_t match = text.find(kTrack, pieceBegin);
-    const bool last = match == std::u16string_view::npos;
-    const PieceLines piece =
-        ReadPiece(text.substr(pieceBegin, last ? std::u16string_view::npos : match - pieceBegin));
+  const int32_t trackCount = static_cast<int32_t>(CountTrackLines(text));
+  // Piece 0 is the album header; piece i from 1 is the i-th track, from its
+  // TRACK line (whose rest reads as a line of the piece) to the next one.
+  PieceLines piece;
+  std::size_t i = 0;
+  std::size_t pieceLine = 0;  // 1-based line of the piece's TRACK keyword
+  std::size_t lineNumber = 0;
+  std::size_t at = 0;
+  for (;;) {
+    const bool end = at == std::u16string_view::npos;
+    std::u16string_view line;
+    if (!end) {
+      line = LeftTrimmed(NextLine(text, at));
+      ++lineNumber;
+    }
+    if (!end && !line.starts_with(kTrack)) {
+      line = Trimmed(line, kLineBlanks);
+      if (!line.empty()) {
+        ReadLine(line, piece);
+      }
+      continue;
+    }
+    // The piece before ends here.
     if (i == 0) {
       albumTitle.assign(piece.title);
       albumPerformer.assign(piece.performer);
@@ -251,8 +279,7 @@ bool CueSheet::Parse(std::u16string_view text, CueParseStop* stop) {
       totalDiscs.assign(piece.totalDiscs);
     } else if (!piece.hasIndex01) {
       if (stop != nullptr) {
-        // The piece begins right after its TRACK keyword, on the same line.
-        *stop = {static_cast<int32_t>(i), SaturatedInt32(lineFeedsBefore + 1)};
+        *stop = {static_cast<int32_t>(i), SaturatedInt32(pieceLine)};
       }
       return false;
     } else {
@@ -269,11 +296,16 @@ bool CueSheet::Parse(std::u16string_view text, CueParseStop* stop) {
       const int32_t start = track.start;
       tracks.insert_or_assign(start, std::move(track));
     }
-    if (last) {
+    if (end) {
       break;
     }
-    lineFeedsBefore += piece.lineFeeds;
-    pieceBegin = match + kTrack.size();
+    ++i;
+    piece = PieceLines{};
+    pieceLine = lineNumber;
+    const std::u16string_view rest = Trimmed(line.substr(kTrack.size()), kLineBlanks);
+    if (!rest.empty()) {
+      ReadLine(rest, piece);
+    }
   }
   UpdateSinglePerformer();
   return true;

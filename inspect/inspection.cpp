@@ -75,8 +75,16 @@ std::u16string LookedFor(const InspectOptions& options) {
   return where + u"the system's search for libFLAC.dll";
 }
 
+std::u16string OverLimit() {
+  return u", over the " + Number(kCueTextLimit / (1024 * 1024)) + u" MiB limit for cue text";
+}
+
 std::u16string Reason(const CueSourceReport& place, const InspectOptions& options) {
   if (!place.consulted) return u"an earlier place gave the cue sheet";
+  if (place.noTrack) {
+    return place.source == CueSource::kFLACCueBlock ? u"a CUESHEET block without a track that can be timed"
+                                                    : u"cue text without any track";
+  }
   switch (place.source) {
     case CueSource::kAPEv2Item: {
       const std::u16string where = place.ape.beforeID3v1 ? u" (the tag stands before an ID3v1 tag)" : u"";
@@ -85,6 +93,7 @@ std::u16string Reason(const CueSourceReport& place, const InspectOptions& option
         case APECueStatus::kNoItem: return u"an APEv2 tag without a CUESHEET item" + where;
         case APECueStatus::kFound: return u"a CUESHEET item of " + Number(place.ape.itemBytes) + u" bytes" + where;
         case APECueStatus::kUnreadable: return u"the file could not be read";
+        case APECueStatus::kTooLarge: return u"a CUESHEET item of " + Number(place.ape.itemBytes) + u" bytes" + OverLimit();
       }
       break;
     }
@@ -92,15 +101,18 @@ std::u16string Reason(const CueSourceReport& place, const InspectOptions& option
       switch (place.flac) {
         case FLACReadStatus::kLibraryMissing: return u"libFLAC.dll not found (looked for: " + LookedFor(options) + u")";
         case FLACReadStatus::kNotFLAC: return u"not a FLAC file";
-        case FLACReadStatus::kUnreadable: return u"the FLAC metadata could not be read";
+        case FLACReadStatus::kUnreadable: return u"the file could not be opened";
+        case FLACReadStatus::kRefused: return u"libFLAC refused the FLAC metadata (a damaged block)";
         case FLACReadStatus::kRead:
+          if (place.commentTooLarge) return u"a comment block or CUESHEET comment left unread" + OverLimit();
           return place.outcome == CueTextOutcome::kFound ? u"a CUESHEET comment" : u"no CUESHEET comment";
       }
       break;
     case CueSource::kSideFile:
       switch (place.outcome) {
         case CueTextOutcome::kFound: return u"read, " + Number(place.bytes) + u" bytes";
-        case CueTextOutcome::kAbsent: return u"no such file";
+        case CueTextOutcome::kAbsent:
+          return place.bytes > kCueTextLimit ? Number(place.bytes) + u" bytes" + OverLimit() : u"no such file";
         case CueTextOutcome::kUnreadable: return u"there, but it could not be read";
       }
       break;

@@ -5,9 +5,13 @@
 #include <iterator>
 #include <optional>
 
+#include "platform/clock.h"
+
 namespace {
 
 using Watched = CueSheetCache::Watched;
+
+constexpr uint64_t kRetryMilliseconds = 1000;
 
 // What a place gave: cue text, or the tracks of a FLAC CUESHEET block.
 struct Found {
@@ -45,7 +49,8 @@ CueTextOutcome ReadAPEv2(Search& search, Found& found) {
     case APECueStatus::kFound: return Noted(note, CueTextOutcome::kFound);
     case APECueStatus::kUnreadable: return Noted(note, CueTextOutcome::kUnreadable);
     case APECueStatus::kNoTag:
-    case APECueStatus::kNoItem: break;
+    case APECueStatus::kNoItem:
+    case APECueStatus::kTooLarge: break;
   }
   return Noted(note, CueTextOutcome::kAbsent);
 }
@@ -55,7 +60,8 @@ CueTextOutcome FLACOutcome(FLACReadStatus status) {
     case FLACReadStatus::kRead: return CueTextOutcome::kFound;
     case FLACReadStatus::kUnreadable: return CueTextOutcome::kUnreadable;
     case FLACReadStatus::kLibraryMissing:
-    case FLACReadStatus::kNotFLAC: break;
+    case FLACReadStatus::kNotFLAC:
+    case FLACReadStatus::kRefused: break;
   }
   return CueTextOutcome::kAbsent;
 }
@@ -63,7 +69,10 @@ CueTextOutcome FLACOutcome(FLACReadStatus status) {
 CueTextOutcome ReadFLACComment(Search& search, Found& found) {
   ReadFLACCueData(search.path, search.flac);
   CueSourceReport* note = search.Note(CueSource::kFLACComment);
-  if (note != nullptr) note->flac = search.flac.status;
+  if (note != nullptr) {
+    note->flac = search.flac.status;
+    note->commentTooLarge = search.flac.commentTooLarge;
+  }
   const CueTextOutcome outcome = FLACOutcome(search.flac.status);
   if (outcome != CueTextOutcome::kFound || !search.flac.hasComment) {
     return Noted(note, outcome == CueTextOutcome::kFound ? CueTextOutcome::kAbsent : outcome);
@@ -188,7 +197,7 @@ const CueSheet* CueSheetCache::Look(const char16_t* path, CueLookupReport* repor
   }
   // The lookup runs inside the player's window procedure and timer callback:
   // no exception may unwind into the player. A cue text too large for the
-  // memory left makes this lookup a miss, and not a remembered one; an entry
+  // memory left makes this lookup a miss, remembered for a second; an entry
   // inserted before memory ran out stays, as after a parse that stopped early.
   try {
     if (const auto miss = misses.find(key); miss != misses.end()) {
@@ -201,6 +210,15 @@ const CueSheet* CueSheetCache::Look(const char16_t* path, CueLookupReport* repor
     }
     return ReadCueSheet(path, key, report);
   } catch (...) {
+    if (sheets.find(key) == sheets.end()) {
+      try {
+        Watched retry;
+        retry.retryAt = platform::MonotonicMilliseconds() + kRetryMilliseconds;
+        RememberMiss(key, std::move(retry));
+      } catch (...) {
+        // Without memory to remember it, the next tick searches again.
+      }
+    }
     return nullptr;
   }
 }
@@ -215,23 +233,41 @@ const CueSheet* CueSheetCache::ReadCueSheet(const char16_t* path, std::u16string
     const CueTextOutcome outcome = entry.read(search, found);
     if (outcome == CueTextOutcome::kUnreadable) search.conclusive = false;
     if (outcome != CueTextOutcome::kFound) continue;
+    const auto inserted = sheets.try_emplace(std::u16string(key)).first;
+    CueSheet& sheet = inserted->second;
+    const bool complete = FillSheet(sheet, found, report);
+    if (sheet.tracks.empty()) {
+      // Text without a track (an empty CUESHEET comment, for one) would hide
+      // a good sheet in a later place: the place counts as absent. Nothing
+      // points into the sheet yet.
+      sheets.erase(inserted);
+      found = Found{};
+      if (report != nullptr) {
+        report->sources.back().outcome = CueTextOutcome::kAbsent;
+        report->sources.back().noTrack = true;
+        report->droppedByteOrderMark = false;
+        report->parseComplete = false;
+        report->parseStop = {};
+      }
+      continue;
+    }
     if (report != nullptr) {
       for (const CueSourceEntry* later = &entry + 1; later != std::end(kCueSources); ++later) {
         search.Note(later->source)->consulted = false;
       }
     }
-    CueSheet& sheet = sheets.try_emplace(std::u16string(key)).first->second;
-    const bool complete = FillSheet(sheet, found, report);
     return complete || entry.answersStoppedParse ? &sheet : nullptr;
   }
-  if (search.conclusive) {
-    RememberMiss(key, std::move(search.watched));
-    if (report != nullptr) report->missRemembered = true;
-  }
+  // A search that could not open a file is tried again, but not before a
+  // second has passed: a tick in between costs one clock reading.
+  search.watched.retryAt = search.conclusive ? 0 : platform::MonotonicMilliseconds() + kRetryMilliseconds;
+  RememberMiss(key, std::move(search.watched));
+  if (report != nullptr) report->missRemembered = search.conclusive;
   return nullptr;
 }
 
 bool CueSheetCache::MissStillHolds(const char16_t* path, const Watched& watched) const {
+  if (watched.retryAt != 0) return platform::MonotonicMilliseconds() < watched.retryAt;
   platform::FileStamp now;
   if (!platform::GetFileStamp(path, now) || now != watched.audio) return false;
   for (std::size_t i = 0; i < watched.cuePathCount; ++i) {

@@ -29,10 +29,12 @@ struct CueSourceReport {
   CueTextOutcome outcome = CueTextOutcome::kAbsent;
   APECueResult ape;                                  // kAPEv2Item
   FLACReadStatus flac = FLACReadStatus::kUnreadable;  // kFLACComment, kFLACCueBlock
+  bool commentTooLarge = false;                      // kFLACComment: left unread for its size
   std::u16string path;                               // kSideFile: the file tried
   uint64_t bytes = 0;                                // kSideFile: its size
   SideCueDecoding decoding;                          // kSideFile, when read
   std::size_t blockTracks = 0;                       // kFLACCueBlock
+  bool noTrack = false;  // it gave cue text without a track, and counts as absent
 };
 
 // What one lookup saw, for a report to the user.
@@ -61,10 +63,16 @@ class CueSheetCache {
   // from the next lookup on. The sheet and its tracks stay at the same
   // address until the cache goes.
   //
-  // A miss for which every source was read is remembered with the attributes
-  // of the audio file and of its side cue files; until one of them changes, a
-  // later lookup of the path costs one attribute query per file and opens
-  // nothing. A miss in which something could not be read is not remembered.
+  // A place whose text gives no track (empty or blank text, a FLAC CUESHEET
+  // block whose tracks cannot be timed) counts as absent, as does one whose
+  // cue text is larger than kCueTextLimit or refused by its reader.
+  //
+  // A miss is remembered with the attributes of the audio file and of its
+  // side cue files; until one of them changes, a later lookup of the path
+  // costs one attribute query per file and opens nothing. A miss in which a
+  // file could not be opened or read is remembered for a second: a lookup
+  // within it costs a clock reading and touches no file, and the first one
+  // after it searches again.
   // No exception leaves the lookup: one inside it makes that lookup a miss.
   const CueSheet* GetCueSheet(const char16_t* path);
 
@@ -84,6 +92,7 @@ class CueSheetCache {
     std::size_t cuePathCount = 0;
     platform::FileStamp audio;
     std::array<platform::FileStamp, 2> cues;
+    uint64_t retryAt = 0;  // nonzero: a file could not be read; search again from then on
   };
 
  private:

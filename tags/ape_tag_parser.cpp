@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <exception>
+#include <new>
 #include <string_view>
 
 #include "platform/file.h"
@@ -185,16 +186,14 @@ APECueResult ReadCueItem(ByteSource& source, uint64_t regionStart, uint32_t regi
   if (walk != Walk::kWhole || !cue.found) {
     return {APECueStatus::kNoItem};
   }
-  std::u16string decoded;
-  // Text of 2 GiB or more decodes as empty text: such a value is not read.
-  if (cue.size <= INT32_MAX) {
-    std::string value;
-    if (!region.ReadValue(cue.offset, cue.size, value)) {
-      return {APECueStatus::kUnreadable};
-    }
-    decoded = ToWideString(value, platform::CodePage::kUtf8);
+  if (cue.size > kCueTextLimit) {
+    return {APECueStatus::kTooLarge, false, cue.size};
   }
-  text = std::move(decoded);
+  std::string value;
+  if (!region.ReadValue(cue.offset, cue.size, value)) {
+    return {APECueStatus::kUnreadable};
+  }
+  text = ToWideString(value, platform::CodePage::kUtf8);
   return {APECueStatus::kFound, false, cue.size};
 }
 
@@ -250,6 +249,8 @@ APECueResult ReadAPEv2Cue(ByteSource& source, std::u16string& text) {
   // is a plain result.
   try {
     return ReadCue(source, text);
+  } catch (const std::bad_alloc&) {
+    return {APECueStatus::kTooLarge};
   } catch (...) {
     return {APECueStatus::kUnreadable};
   }
@@ -263,6 +264,8 @@ APECueResult ReadAPEv2Cue(const char16_t* path, std::u16string& text) {
     }
     FileByteSource source(file);
     return ReadCue(source, text);
+  } catch (const std::bad_alloc&) {
+    return {APECueStatus::kTooLarge};
   } catch (...) {
     return {APECueStatus::kUnreadable};
   }

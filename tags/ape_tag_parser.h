@@ -6,9 +6,10 @@
 #include <string>
 
 #include "tags/byte_source.h"
+#include "tags/cue_text_source.h"
 #include "tags/tag_parser.h"
 
-enum class APECueStatus { kNoTag, kNoItem, kFound, kUnreadable };
+enum class APECueStatus { kNoTag, kNoItem, kFound, kUnreadable, kTooLarge };
 
 struct APECueResult {
   APECueStatus status = APECueStatus::kNoTag;
@@ -24,8 +25,10 @@ constexpr uint32_t kAPECueReadLimit = 64 * 1024;
 // else the one right before an ID3v1 tag that ends it.
 // kNoTag: the file was read and has no APEv2 tag there, or none readable;
 // kNoItem: a tag without a usable CUESHEET; kFound: `text` holds the decoded
-// value; kUnreadable: the file could not be opened, its size taken, or a read
-// failed (another try may succeed), or memory ran out for the value.
+// value; kTooLarge: the value is larger than kCueTextLimit (itemBytes says
+// how large; none of it is read), or memory ran out for it; kUnreadable: the
+// file could not be opened, its size taken, or a read failed (another try
+// may succeed).
 // `text` is written only when kFound. No exception leaves it.
 //
 // The item headers are walked as ParseAPEItems walks them, and only the

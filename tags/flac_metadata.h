@@ -127,6 +127,9 @@ using IteratorInitFunction = int (*)(SimpleIterator* iterator, const char* fileN
 // the next header; zero after the last block (status kOk) or on failure.
 using IteratorNextFunction = int (*)(SimpleIterator* iterator);
 using IteratorGetBlockTypeFunction = uint32_t (*)(const SimpleIterator* iterator);
+// FLAC__metadata_simple_iterator_get_block_length: the length in the current
+// block's header, without reading the block.
+using IteratorGetBlockLengthFunction = uint32_t (*)(const SimpleIterator* iterator);
 // FLAC__metadata_simple_iterator_get_block: a new object holding the current
 // block, which the caller releases with FLAC__metadata_object_delete; null on
 // failure, after which the iterator's read position is undefined.

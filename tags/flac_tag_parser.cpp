@@ -22,6 +22,10 @@ const std::u16string kCueSheetItem = u"CUESHEET";
 // a seek (some 30 us under Wine).
 constexpr int kMaxBlocks = 1024;
 
+// The largest comment block that a cue lookup reads: a CUESHEET comment of
+// the cue text limit, and room for the vendor string and ordinary comments.
+constexpr uint32_t kMaxCommentBlock = kCueTextLimit + 64 * 1024;
+
 enum class BindingState { kNotTried, kBound, kUnavailable };
 
 // The process-wide libFLAC binding. The first use decides it once, from the
@@ -36,6 +40,7 @@ struct FLACBinding {
   flac::IteratorInitFunction iteratorInit = nullptr;
   flac::IteratorNextFunction iteratorNext = nullptr;
   flac::IteratorGetBlockTypeFunction getBlockType = nullptr;
+  flac::IteratorGetBlockLengthFunction getBlockLength = nullptr;  // none before libFLAC 1.4
   flac::IteratorGetBlockFunction getBlock = nullptr;
   flac::ObjectDeleteFunction objectDelete = nullptr;
   FLACFileNameEncoding fileNames = FLACFileNameEncoding::kUtf8ThenAnsi;
@@ -69,6 +74,7 @@ const FLACBinding& BindFLAC() {
       !FindFunction(library, "FLAC__metadata_object_delete", bound.objectDelete)) {
     return binding;
   }
+  FindFunction(library, "FLAC__metadata_simple_iterator_get_block_length", bound.getBlockLength);
   // FLAC__VERSION_STRING is a data export: the address of a pointer to text.
   const auto* version =
       static_cast<const char* const*>(platform::FindSymbol(library, "FLAC__VERSION_STRING"));
@@ -106,6 +112,16 @@ class Iterator {
   }
 
   uint32_t BlockType() const { return flac_.getBlockType(iterator_); }
+
+  // The current block's length from its header, false where the bound
+  // libFLAC cannot tell it without reading the block.
+  bool BlockLength(uint32_t& length) const {
+    if (flac_.getBlockLength == nullptr) {
+      return false;
+    }
+    length = flac_.getBlockLength(iterator_);
+    return true;
+  }
 
   // The current block, read; null on failure, after which only Failure()
   // may be asked.
@@ -187,26 +203,31 @@ FLACReadStatus ToReadStatus(flac::IteratorStatus status) {
     case flac::IteratorStatus::kNotAFLACFile:
     case flac::IteratorStatus::kBadMetadata:
       return FLACReadStatus::kNotFLAC;
-    default:
+    case flac::IteratorStatus::kErrorOpeningFile:
       return FLACReadStatus::kUnreadable;
+    // The file opened, and libFLAC refused what it holds: a block that runs
+    // past the end of the file, a cue sheet whose tracks run past its block.
+    default:
+      return FLACReadStatus::kRefused;
   }
 }
+
+constexpr char kCueKey[] = "CUESHEET=";
+constexpr uint32_t kCueKeyLength = sizeof kCueKey - 1;
 
 // Whether a comment's key is CUESHEET with its ASCII letters in any case:
 // exactly the comments that AddFLACComment stores under kCueSheetItem, as
 // UTF-8 decodes ASCII bytes to themselves and nothing else to ASCII.
 bool HasCueSheetKey(const flac::VorbisCommentEntry& comment) {
-  constexpr char kKey[] = "CUESHEET=";
-  constexpr uint32_t kKeyLength = sizeof kKey - 1;
-  if (comment.entry == nullptr || comment.length < kKeyLength) {
+  if (comment.entry == nullptr || comment.length < kCueKeyLength) {
     return false;
   }
-  for (uint32_t i = 0; i < kKeyLength; ++i) {
+  for (uint32_t i = 0; i < kCueKeyLength; ++i) {
     char c = static_cast<char>(comment.entry[i]);
     if (c >= 'a' && c <= 'z') {
       c = static_cast<char>(c - 'a' + 'A');
     }
-    if (c != kKey[i]) {
+    if (c != kCueKey[i]) {
       return false;
     }
   }
@@ -251,9 +272,10 @@ bool SamplesToMilliseconds(uint64_t samples, uint32_t sampleRate, int32_t& ms) {
 
 // What one walk over a file's metadata collects.
 struct MetadataWalk {
-  bool everyComment = false;  // every comment, or only CUESHEET ones
+  bool everyComment = false;  // every comment; else CUESHEET ones within kCueTextLimit
   bool cueBlock = false;      // the stream info and CUESHEET blocks too
   bool hasComments = false;   // a Vorbis comment block was read
+  bool commentsTooLarge = false;  // the block, or a CUESHEET comment, left out for its size
   TagItems comments;
   bool hasCueBlock = false;
   std::vector<FLACCueTrack> cueTracks;
@@ -270,8 +292,14 @@ void TakeBlock(const flac::StreamMetadata& block, MetadataWalk& walk) {
       const flac::VorbisComment& comments = block.data.vorbisComment;
       for (uint32_t i = 0; comments.comments != nullptr && i < comments.commentCount; ++i) {
         const flac::VorbisCommentEntry& comment = comments.comments[i];
-        if (walk.everyComment || HasCueSheetKey(comment)) {
+        if (walk.everyComment) {
           AddFLACComment(comment.entry, comment.length, walk.comments);
+        } else if (HasCueSheetKey(comment)) {
+          if (comment.length - kCueKeyLength > kCueTextLimit) {
+            walk.commentsTooLarge = true;
+          } else {
+            AddFLACComment(comment.entry, comment.length, walk.comments);
+          }
         }
       }
       break;
@@ -305,7 +333,14 @@ FLACReadStatus WalkMetadata(const FLACBinding& flac, const char16_t* path, Metad
     const bool wanted = (type == flac::kStreamInfoType && blocks == 1 && walk.cueBlock) ||
                         (type == flac::kVorbisCommentType && !walk.hasComments) ||
                         (type == flac::kCueSheetType && walk.cueBlock && !walk.hasCueBlock);
-    if (wanted) {
+    uint32_t length = 0;
+    if (wanted && type == flac::kVorbisCommentType && !walk.everyComment && iterator.BlockLength(length) &&
+        length > kMaxCommentBlock) {
+      // The block cannot hold a CUESHEET comment within the limit and little
+      // else: it is not read, and the comment counts as absent.
+      walk.hasComments = true;
+      walk.commentsTooLarge = true;
+    } else if (wanted) {
       const Block block = iterator.GetBlock();
       if (block == nullptr) {
         return ToReadStatus(iterator.Failure());
@@ -444,8 +479,11 @@ void ReadFLACCueData(const char16_t* path, FLACCueData& data) {
     data.hasBlock = walk.hasCueBlock;
     data.blockTracks = std::move(walk.cueTracks);
     data.status = FLACReadStatus::kRead;
+    data.commentTooLarge = walk.commentsTooLarge;
   } catch (const std::bad_alloc&) {
+    // Memory ran out for blocks within the limit: no less so on a later try.
     data = FLACCueData{};
+    data.status = FLACReadStatus::kRefused;
   }
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tags/cue_text_source.h"
 #include "tags/flac_metadata.h"
 #include "tags/tag_parser.h"
 
@@ -21,7 +22,7 @@ class CFLACTagParser final : public CTagParser {
   bool Parse(const char16_t* path) override;
 };
 
-enum class FLACReadStatus { kRead, kLibraryMissing, kNotFLAC, kUnreadable };
+enum class FLACReadStatus { kRead, kLibraryMissing, kNotFLAC, kUnreadable, kRefused };
 
 struct FLACCueTrack {
   bool hasIndex1 = false;
@@ -33,6 +34,7 @@ struct FLACCueTrack {
 struct FLACCueData {
   FLACReadStatus status = FLACReadStatus::kUnreadable;
   bool hasComment = false;     // a CUESHEET Vorbis comment
+  bool commentTooLarge = false;  // the comment block was too large to be read
   std::u16string commentText;  // its value, decoded as CFLACTagParser does
   bool hasBlock = false;       // a CUESHEET metadata block
   std::vector<FLACCueTrack> blockTracks;  // every track but the lead-out, in block order
@@ -46,13 +48,17 @@ struct FLACCueData {
 //   without a function the reader needs); the file was not touched.
 // - kNotFLAC: the file was read and is not FLAC, or its metadata is damaged
 //   beyond walking (more than 1024 blocks); another try gives the same.
-// - kUnreadable: it could not be opened or read to the end of its metadata,
-//   its name cannot be handed to libFLAC, or memory ran out; another try may
-//   succeed.
+// - kUnreadable: it could not be opened, or its name cannot be handed to
+//   libFLAC; another try may succeed.
+// - kRefused: it opened, but libFLAC refused its metadata (a block that runs
+//   past the end of the file or past its own length, a failed read) or memory
+//   ran out for it; another try of the unchanged file gives the same.
 // The caller only looks at the rest when the status is kRead. Of several
 // comment blocks the first counts, of several CUESHEET blocks the first whole
 // one: a CUESHEET block whose tracks do not fill its length exactly is
-// damaged and counts as absent.
+// damaged and counts as absent. A comment block too large to hold a CUESHEET
+// comment within kCueTextLimit and little else is not read (where libFLAC
+// tells a block's length before reading it): commentTooLarge.
 void ReadFLACCueData(const char16_t* path, FLACCueData& data);
 
 // Where the bound libFLAC was loaded from (full path), false when it is not

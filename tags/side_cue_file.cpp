@@ -105,6 +105,17 @@ std::u16string Decode(const unsigned char* data, size_t size, SideCueDecoding& d
   return ToWideString(std::string_view(bytes, size), ansi ? platform::CodePage::kAnsi : platform::CodePage::kUtf8);
 }
 
+// The last dot of the file name, npos when it has none. A dot in a folder
+// name never counts: for "Mr.Bungle\\track" a cut there would name an
+// unrelated sheet in the parent folder.
+size_t ExtensionDot(std::u16string_view path) {
+  const size_t dot = path.rfind(u'.');
+  const size_t nameStart = path.find_last_of(u"\\/:");
+  return nameStart != std::u16string_view::npos && dot != std::u16string_view::npos && dot < nameStart
+             ? std::u16string_view::npos
+             : dot;
+}
+
 }  // namespace
 
 bool GetSideCuePath(const char16_t* audioPath, std::u16string& cuePath) {
@@ -112,17 +123,14 @@ bool GetSideCuePath(const char16_t* audioPath, std::u16string& cuePath) {
     return false;
   }
   const std::u16string_view path(audioPath);
-  const size_t dot = path.rfind(u'.');
-  if (dot == std::u16string_view::npos) {
-    return false;
-  }
-  cuePath.assign(path.substr(0, dot + 1));
-  cuePath += u"cue";
+  const size_t dot = ExtensionDot(path);
+  cuePath.assign(path.substr(0, dot));
+  cuePath += u".cue";
   return true;
 }
 
 bool GetWholeNameCuePath(const char16_t* audioPath, std::u16string& cuePath) {
-  if (audioPath == nullptr || *audioPath == u'\0') {
+  if (audioPath == nullptr || *audioPath == u'\0' || ExtensionDot(audioPath) == std::u16string_view::npos) {
     return false;
   }
   cuePath.assign(audioPath);
@@ -149,9 +157,11 @@ CueTextOutcome ReadCueFile(const char16_t* cuePath, std::u16string& text, SideCu
     return absent ? CueTextOutcome::kAbsent : CueTextOutcome::kUnreadable;
   }
   uint64_t size = 0;
-  // The text is converted in one piece with a signed 32-bit count.
-  if (!file.GetSize(size) || size > static_cast<uint64_t>(INT32_MAX)) {
+  if (!file.GetSize(size)) {
     return CueTextOutcome::kUnreadable;
+  }
+  if (size > kCueTextLimit) {
+    return CueTextOutcome::kAbsent;
   }
   if (size == 0) {
     text.clear();
@@ -168,7 +178,9 @@ CueTextOutcome ReadCueFile(const char16_t* cuePath, std::u16string& text, SideCu
     }
     text = DecodeSideCueText(buffer.data(), buffer.size(), decoding);
   } catch (const std::bad_alloc&) {
-    return CueTextOutcome::kUnreadable;
+    // Memory for a text within the limit ran out: the file is no less
+    // absent on the next tick.
+    return CueTextOutcome::kAbsent;
   }
   return CueTextOutcome::kFound;
 }

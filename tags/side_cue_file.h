@@ -1,5 +1,5 @@
-// The cue file beside an audio file: the same path up to its last dot, then
-// "cue".
+// The cue file beside an audio file: the same path up to the last dot of its
+// file name, then "cue".
 #pragma once
 
 #include <cstddef>
@@ -8,12 +8,14 @@
 
 #include "tags/cue_text_source.h"
 
-// The cue path for an audio path; false for a null or empty path or a path
-// with no dot anywhere (a dot in a folder name counts).
+// The cue path for an audio path: the path up to the last dot of its file
+// name, then "cue"; for a file name without a dot, the whole path and ".cue"
+// (a dot in a folder name never counts). False for a null or empty path.
 bool GetSideCuePath(const char16_t* audioPath, std::u16string& cuePath);
 
 // The cue file named after the whole file name: "album.flac.cue" beside
-// "album.flac". False for a null or empty path.
+// "album.flac". False for a null or empty path, and for a file name without
+// a dot, whose one cue file GetSideCuePath names.
 bool GetWholeNameCuePath(const char16_t* audioPath, std::u16string& cuePath);
 
 enum class CueTextEncoding { kUtf8, kUtf8WithBOM, kUtf16LE, kUtf16BE, kAnsi };
@@ -37,8 +39,10 @@ struct SideCueDecoding {
 std::u16string DecodeSideCueText(const char* bytes, size_t size, SideCueDecoding* decoding = nullptr);
 
 // Reads the cue file at `cuePath` whole and decodes it. Absent when there is
-// no such file (a folder of that name is none); unreadable when it cannot be
-// opened or its size taken, it is too large to hold, or it is read short.
+// no such file (a folder of that name is none), or it is larger than
+// kCueTextLimit (then only its size is taken) or too large for the memory
+// left; unreadable when it cannot be opened or its size taken, or it is read
+// short.
 // `decoding` (may be null) learns how the text was decoded, and is written
 // only when the outcome is kFound.
 CueTextOutcome ReadCueFile(const char16_t* cuePath, std::u16string& text, SideCueDecoding* decoding = nullptr);

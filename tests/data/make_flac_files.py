@@ -15,6 +15,7 @@ import struct
 import subprocess
 import sys
 
+from mutagen.flac import FLAC
 from mutagen.id3 import ID3, TIT2
 
 # The bad inputs' block walker, without leaving compiled files in the source tree.
@@ -102,6 +103,15 @@ def main():
         run("metaflac", "--set-tag-from-file=CUESHEET=cd.cue", name + ".flac")
         run("metaflac", "--import-cuesheet-from=cd.cue", name + ".flac")
         os.remove(name + ".jpg")
+
+    # A CUESHEET comment over the 4 MiB limit for cue text, in a comment
+    # block that a lookup leaves unread for its size (mutagen writes it:
+    # metaflac takes no tag value this large).
+    run("flac", "-s", "-f", "--cuesheet=cd.cue", "cd.wav", "-o", "comment_over_limit.flac")
+    tagged = FLAC("comment_over_limit.flac")
+    tagged["CUESHEET"] = CD_CUE + "REM " + "x" * (4 << 20) + "\n"
+    tagged["COMMENT"] = "y" * 70000
+    tagged.save()
 
     # ID3v2 tags (mutagen's, version 2.4) before a FLAC stream and before
     # bytes that are no FLAC stream.

@@ -153,9 +153,11 @@ def cue_files(out, cue_text):
         write(os.path.join(d, codec + ".cue"), text.encode(codec))
     write(os.path.join(d, "empty.cue"), b"")
     write(os.path.join(d, "nul.cue"), b"\x00TITLE \"x\"\n")
-    # A cue file beside an audio file whose only dot is in its folder's name.
+    # An audio file without a dot in a folder with one: its cue file, and an
+    # unrelated one named after the folder.
     live = os.path.join(d, "Live.2009")
     os.makedirs(live)
+    write(os.path.join(live, "track.cue"), b'TITLE "Track"\n')
     write(os.path.join(d, "Live.cue"), b'TITLE "Live"\n')
 
 

@@ -15,12 +15,12 @@ class CueSourcesTest : public integration::PluginTest {
  protected:
   CueSourcesTest() : PluginTest("SHEETWALK_CUE_SOURCES", "the cue source files' folder") {}
 
-  // The title of the playing file at 0:05, in the third cue track.
-  std::wstring TitleOf(const std::wstring& name, const std::wstring& format) {
+  // The title of the playing file at `position`; 0:05 is in the third cue track.
+  std::wstring TitleOf(const std::wstring& name, const std::wstring& format, int position = 5000) {
     const std::wstring path = SourceFile(name);
     host.SetPlaylist({path});
     host.SetFileTags(path, {{L"subtitle", L"player's title"}});
-    host.SetPosition(5000);
+    host.SetPosition(position);
     return host.FormatTitle(path.c_str(), format);
   }
 };
@@ -47,6 +47,26 @@ TEST_F(CueSourcesTest, FirstPlaceInOrderDecides) {
   // A byte order mark would have hidden the album's PERFORMER line.
   EXPECT_EQ(TitleOf(L"bom.wav", L"%submainartist%"), L"APE Album Artist");
   EXPECT_EQ(TitleOf(L"bom.flac", L"%submainartist%"), L"APE Album Artist");
+}
+
+TEST_F(CueSourcesTest, SheetsThatFixedRulesMisread) {
+  const struct {
+    const wchar_t* file;
+    int position;
+    const wchar_t* title;
+  } kCases[] = {
+      {L"empty_comment.flac", 5000, L"Side Album: 3/3 Three"},  // no track: the next place
+      {L"soundtrack.wav", 5000, L"THE ORIGINAL SOUNDTRACK EDITION: 3/3 Three"},
+      {L"soundtrack.wav", 3000, L"THE ORIGINAL SOUNDTRACK EDITION: 2/3 SOUNDTRACK FINALE"},
+      {L"minutes.wav", 20000, L"Minutes: 2/3 Two"},
+      {L"minutes.wav", 45000, L"Minutes: 3/3 Three"},
+      {L"cr.wav", 5000, L"CR Album: 3/3 Three"},
+      {L"Mr.Bungle\\track", 5000, L"Folder Album: 3/3 Three"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(testing::Message() << host_simulator::ToUtf8(c.file) << " at " << c.position);
+    EXPECT_EQ(TitleOf(c.file, L"%submaintitle%: %subnum%/%subnumtotal% %subtitle%", c.position), c.title);
+  }
 }
 
 TEST_F(CueSourcesTest, NativeBlockJumpsLikeAnySheet) {

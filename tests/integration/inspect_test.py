@@ -37,7 +37,7 @@ def make_scratch():
     player's program."""
     shutil.rmtree(scratch, ignore_errors=True)
     scratch.mkdir(parents=True)
-    for name in ("stop.wav", "utf16.wav"):
+    for name in ("stop.wav", "utf16.wav", "notrack.wav", "large.wav"):
         shutil.copy(sources / "cd.wav", scratch / name)
     (scratch / "stop.cue").write_bytes(
         b'TITLE "Stop"\r\nFILE "stop.wav" WAVE\r\n  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n'
@@ -45,6 +45,8 @@ def make_scratch():
     (scratch / "utf16.cue").write_bytes(
         '\ufeffTITLE "Зима"\r\nFILE "utf16.wav" WAVE\r\n  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n'
         .encode("utf-16-le"))
+    (scratch / "notrack.cue").write_bytes(b'TITLE "No track"\r\n')
+    (scratch / "large.cue").write_bytes(b"REM " + b"x" * (4 << 20) + b"\r\n")
     (scratch / "folder.flac").mkdir()
     if on_wine:
         for folder, audio in ((LONE, "p5.flac"), (INSTALLED, "p2.flac")):
@@ -122,6 +124,15 @@ CASES = [
         "parse": {"complete": False, "stopped_at_track": 2, "stopped_at_line": 5,
                   "reason": "track 2, from line 5, has no INDEX 01 line"},
         "note": Has("second lookup"), "navigable": True, "sheet": {"tracks": [{"number": 1}]}}),
+    ("a place without a track counts as absent", sources, None, ["empty_comment.flac"], 0, {
+        "sources": [{}, {"outcome": "absent", "reason": "cue text without any track"},
+                    {"path": "empty_comment.cue", "outcome": "found"}], "navigable": True}),
+    ("the only sheet without a track", scratch, None, ["notrack.wav"], 1, {
+        "sources": [{}, {}, {"path": "notrack.cue", "outcome": "absent", "reason": "cue text without any track"}],
+        "navigable": False}),
+    ("a cue file over the limit", scratch, None, ["large.wav"], 1, {
+        "sources": [{}, {}, {"path": "large.cue", "outcome": "absent",
+                             "reason": "4194310 bytes, over the 4 MiB limit for cue text"}], "navigable": False}),
     ("no cue sheet, then one", sources, None, ["cd.wav", "p1.flac"], 1, [
         {"sources": [ABSENT_APE, {"reason": "not a FLAC file"}, {"path": "cd.cue", **NO_SIDE},
                      {"path": "cd.wav.cue", **NO_SIDE}], "navigable": False},

@@ -22,6 +22,7 @@ import sys
 import wave
 
 from mutagen.apev2 import APEv2, APEValue, BINARY, TEXT
+from mutagen.flac import FLAC
 from mutagen.id3 import ID3, TIT2
 
 # Tracks at 0:00, 3:00 and 6:00, as in the navigation tests.
@@ -243,6 +244,18 @@ def flac_files():
     # before it, and the cue sheet is still there.
     flac_variant(base, "flac_comment_after_cuesheet_damaged.flac",
                  lambda d, f: u32(f["comments"][2], 0x7FFFFFFF)(d))
+    # 16 MiB of comments (mutagen's) in front of a padding block that runs
+    # past the end of the file: libFLAC refuses the chain.
+    name = "flac_16mb_comments_then_block_past_file.flac"
+    run("flac", "-s", "-f", "silence.wav", "-o", name)
+    tag = FLAC(name)
+    tag["COMMENT"] = "c" * (16 * 1024 * 1024 - 1024)
+    tag.save(padding=lambda info: 1024)
+    data = bytearray(read(name))
+    at, kind, _ = flac_blocks(bytes(data))[-1]
+    assert kind == 1
+    data[at:at + 4] = b"\x01\xff\xff\xff"
+    write(name, bytes(data))
 
 
 # Side cue files and odd files -------------------------------------------------
@@ -263,6 +276,9 @@ def other_files():
     os.mkdir("directory_cue.cue")
     # 20 MB of "TRACK ": millions of tracks without INDEX 01.
     side("track_flood", b"TRACK " * (20 * 1024 * 1024 // 6))
+    # 5 MiB of tracks, each with its own INDEX 01: over the limit for cue text.
+    lines = [f"TRACK 01 AUDIO\nINDEX 01 {n // 4500}:{n // 75 % 60:02d}:{n % 75:02d}\n" for n in range(210_000)]
+    side("track_index_flood", "".join(lines).encode())
     # A good sheet with a 100,000-character remark and a 100,000-character title.
     long_title = "".join(chr(ord("a") + i % 26) for i in range(LONG_LINE))
     text = THREE_TRACKS.replace('TITLE "Two"', f'TITLE "{long_title}"')

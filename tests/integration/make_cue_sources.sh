@@ -61,4 +61,25 @@ tag.add(TIT2(encoding=3, text="ID3 title"))
 tag.save(sys.argv[1], v1=2)' id3v1.wav
 tail -c 128 id3v1.wav | head -c 3 | grep -q TAG
 
+# Sheets that fixed reading rules got wrong: an empty CUESHEET comment in
+# front of a good cue file, "TRACK " inside capital titles, one-digit minutes,
+# line ends of a CR alone, and an audio file without a dot in a folder with
+# one, beside an unrelated sheet named after the folder.
+flac -s -f cd.wav -o empty_comment.flac
+metaflac --set-tag=CUESHEET= empty_comment.flac
+cp Side.cue empty_comment.cue
+cp cd.wav soundtrack.wav
+printf 'TITLE "THE ORIGINAL SOUNDTRACK EDITION"\r\nFILE "cd.wav" WAVE\r\n  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n' > soundtrack.cue
+printf '  TRACK 02 AUDIO\r\n    TITLE "SOUNDTRACK FINALE"\r\n    INDEX 01 00:02:00\r\n' >> soundtrack.cue
+printf '  TRACK 03 AUDIO\r\n    TITLE "Three"\r\n    INDEX 01 00:04:00\r\n' >> soundtrack.cue
+cp cd.wav minutes.wav
+printf 'TITLE "Minutes"\r\n  TRACK 01 AUDIO\r\n    INDEX 01 0:00:00\r\n  TRACK 02 AUDIO\r\n    TITLE "Two"\r\n' > minutes.cue
+printf '    INDEX 01 0:15:00\r\n  TRACK 03 AUDIO\r\n    TITLE "Three"\r\n    INDEX 01 0:42:45\r\n' >> minutes.cue
+cp cd.wav cr.wav
+sheet "CR Album" | tr -d '\n' > cr.cue
+mkdir Mr.Bungle
+cp cd.wav Mr.Bungle/track
+sheet "Folder Album" > Mr.Bungle/track.cue
+sheet "Unrelated Album" > Mr.cue
+
 rm -f APE.cue Comment.cue Side.cue Whole.cue bom.cue

@@ -256,6 +256,10 @@ TEST(ReadAPEv2CueTest, WhereTheTagIsLookedFor) {
       {"LastBytesNotID3v1", body + Tag(cue) + "TAg" + std::string(125, ' '), APECueStatus::kNoTag, false, u""},
       {"BareFooterBeforeID3v1", Footer(32) + kID3v1, APECueStatus::kNoTag, false, u""},
       {"EmptyFile", "", APECueStatus::kNoTag, false, u""},
+      {"ValueAtTheLimit", Tag(Item("CUESHEET", std::string(kCueTextLimit, 'x'))), APECueStatus::kFound, false,
+       std::u16string(kCueTextLimit, u'x')},
+      {"ValueOverTheLimit", Tag(Item("CUESHEET", std::string(kCueTextLimit + 1, 'x'))), APECueStatus::kTooLarge,
+       false, u""},
   };
   for (const PlacementCase& c : cases) {
     SCOPED_TRACE(c.name);

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
+#include <chrono>
 
 #include "tests/unit/test_files.h"
 
@@ -64,13 +66,67 @@ TEST_F(CueSheetCacheTest, RememberedMissEndsWhenAFileThatCouldHoldTheSheetChange
   }
 }
 
-TEST_F(CueSheetCacheTest, MissOfAFileThatCouldNotBeReadIsNotRemembered) {
+// A file that could not be opened is searched again, but only after a second.
+TEST_F(CueSheetCacheTest, MissOfAFileThatCouldNotBeOpenedIsRetriedAfterASecond) {
   CueSheetCache cache;
   const std::u16string path = test_files::Widen(File("later.wav"));
-  EXPECT_EQ(cache.GetCueSheet(path.c_str()), nullptr);
-  EXPECT_EQ(cache.RememberedMisses(), 0u);
+  CueLookupReport report;
+  EXPECT_EQ(cache.GetCueSheet(path.c_str(), report), nullptr);
+  EXPECT_FALSE(report.missRemembered);
+  WriteSilence(File("later.wav"));
   test_files::WriteBytes(File("later.wav.cue"), kCue);
+  EXPECT_EQ(cache.GetCueSheet(path.c_str(), report), nullptr);
+  EXPECT_TRUE(report.rememberedMiss);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
   EXPECT_NE(cache.GetCueSheet(path.c_str()), nullptr);
+}
+
+// Every search of a file that opens ends in a remembered answer: content
+// that a reader refuses, text over the limit and text without a track are
+// absent, and a later place gives the sheet.
+TEST_F(CueSheetCacheTest, RefusedLargeOrTracklessPlacesAreAbsent) {
+  WriteSilence(File("silence.wav"));
+  const std::string flac = "flac -s --no-padding -f -o ";
+  const struct {
+    const char* name;
+    std::string setUp;  // shell commands that change the file F
+    bool sideFile;      // a good cue file beside: its sheet is the answer
+  } kCases[] = {
+      {"empty-comment", "metaflac --set-tag=CUESHEET= F", true},
+      {"blank-comment", "metaflac '--set-tag=CUESHEET= \n\t' F", true},
+      // The comment block, before a padding block, claims to run past the
+      // end of the file.
+      {"refused-chain",
+       "metaflac --add-padding=64 F && python3 -c \"import sys; p = sys.argv[1]; b = bytearray(open(p, 'rb').read()); i = 4\n"
+       "while b[i] & 0x7f != 4: i += 4 + int.from_bytes(b[i + 1:i + 4], 'big')\n"
+       "b[i + 1:i + 4] = (len(b) * 2).to_bytes(3, 'big'); open(p, 'wb').write(b)\" F",
+       false},
+  };
+  CueSheetCache cache;
+  for (const auto& c : kCases) {
+    const std::string audio = File(std::string(c.name) + ".flac");
+    Shell(flac + audio + " " + File("silence.wav"));
+    std::string setUp = c.setUp;
+    for (std::size_t at = setUp.find(" F"); at != std::string::npos; at = setUp.find(" F", at + 2)) {
+      setUp.replace(at + 1, 1, audio);
+    }
+    Shell(setUp);
+    if (c.sideFile) test_files::WriteBytes(File(std::string(c.name) + ".cue"), kCue);
+    const std::u16string path = test_files::Widen(audio);
+    CueLookupReport report;
+    const CueSheet* sheet = cache.GetCueSheet(path.c_str(), report);
+    EXPECT_EQ(sheet != nullptr, c.sideFile) << c.name;
+    EXPECT_EQ(report.missRemembered, !c.sideFile) << c.name;
+  }
+  // A cue file over the limit is absent, and none of it is read.
+  const std::string large = File("large.wav");
+  WriteSilence(large);
+  std::string text = kCue;
+  while (text.size() <= kCueTextLimit) text += "TRACK 01 AUDIO\n INDEX 01 00:00:01\n";
+  test_files::WriteBytes(File("large.cue"), text);
+  CueLookupReport report;
+  EXPECT_EQ(cache.GetCueSheet(test_files::Widen(large).c_str(), report), nullptr);
+  EXPECT_TRUE(report.missRemembered);
 }
 
 TEST_F(CueSheetCacheTest, OldestMissIsReplaced) {

@@ -22,7 +22,9 @@ TEST(GetSideCuePathTest, ReplacesEverythingAfterLastDot) {
       {u"C:\\Music\\Album.flac", u"C:\\Music\\Album.cue"},
       {u"C:\\Music\\Album.ape", u"C:\\Music\\Album.cue"},
       {u"C:\\Music\\Album.tar.wv", u"C:\\Music\\Album.tar.cue"},
-      {u"C:\\Music\\Live.2009\\track", u"C:\\Music\\Live.cue"},
+      {u"C:\\Music\\Mr.Bungle\\track", u"C:\\Music\\Mr.Bungle\\track.cue"},
+      {u"/music/Mr.Bungle/track", u"/music/Mr.Bungle/track.cue"},
+      {u"C:\\Music\\track", u"C:\\Music\\track.cue"},
       {u"C:\\Music\\name.", u"C:\\Music\\name.cue"},
       {u"C:\\Music\\Album.CUE", u"C:\\Music\\Album.cue"},
       {u".flac", u".cue"},
@@ -35,12 +37,15 @@ TEST(GetSideCuePathTest, ReplacesEverythingAfterLastDot) {
   }
 }
 
-TEST(GetSideCuePathTest, NoDotNoPath) {
+// A file name without a dot has one cue file, <name>.cue.
+TEST(GetSideCuePathTest, NoPathWithoutName) {
   std::u16string cue = u"unchanged";
-  EXPECT_FALSE(GetSideCuePath(u"C:\\Music\\track", cue));
   EXPECT_FALSE(GetSideCuePath(u"", cue));
   EXPECT_FALSE(GetSideCuePath(nullptr, cue));
+  EXPECT_FALSE(GetWholeNameCuePath(u"C:\\Music\\Mr.Bungle\\track", cue));
   EXPECT_EQ(cue, u"unchanged");
+  EXPECT_TRUE(GetWholeNameCuePath(u"C:\\Music\\track.flac", cue));
+  EXPECT_EQ(cue, u"C:\\Music\\track.flac.cue");
 }
 
 struct DecodeCase {
@@ -145,7 +150,7 @@ TEST_F(ReadSideCueTextTest, UnreadableCueFilesLeaveTextAlone) {
   std::u16string text = u"unchanged";
   EXPECT_EQ(ReadSideCueText(nullptr, text), CueTextOutcome::kAbsent);
   EXPECT_EQ(ReadSideCueText(u"", text), CueTextOutcome::kAbsent);
-  EXPECT_EQ(ReadSideCueText(u"nodot", text), CueTextOutcome::kAbsent);
+  EXPECT_EQ(ReadSideCueText(u"no such folder/nodot", text), CueTextOutcome::kAbsent);
   EXPECT_EQ(text, u"unchanged");
 }
 
