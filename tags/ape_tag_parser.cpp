@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/file.h"
+#include "tags/code_page_detection.h"
 #include "tags/text_conversion.h"
 
 namespace {
@@ -192,7 +193,7 @@ APECueResult ReadCueItem(ByteSource& source, uint64_t regionStart, uint32_t regi
     if (!region.ReadValue(cue.offset, cue.size, value)) {
       return {APECueStatus::kUnreadable};
     }
-    decoded = ToWideString(value, platform::CodePage::kUtf8);
+    decoded = DecodeTagText(value);
   }
   text = std::move(decoded);
   return {APECueStatus::kFound, false, cue.size};

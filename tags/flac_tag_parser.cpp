@@ -10,6 +10,7 @@
 #include "platform/code_page.h"
 #include "platform/file.h"
 #include "platform/library.h"
+#include "tags/code_page_detection.h"
 #include "tags/text_conversion.h"
 
 namespace {
@@ -386,8 +387,8 @@ bool AddFLACComment(const unsigned char* bytes, uint32_t length, TagItems& items
   if (bytes == nullptr) {
     return false;
   }
-  const std::u16string text =
-      ToWideString(std::string_view(reinterpret_cast<const char*>(bytes), length), platform::CodePage::kUtf8);
+  // Some old taggers wrote comments in the ANSI code page.
+  const std::u16string text = DecodeTagText(std::string_view(reinterpret_cast<const char*>(bytes), length));
   if (text.empty()) {
     return false;
   }
