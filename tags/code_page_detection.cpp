@@ -101,7 +101,9 @@ bool IsDoubleByte(uint32_t codePage) {
   return codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950;
 }
 
-std::string Detect(std::string_view text) {
+}  // namespace
+
+std::string DetectCharset(std::string_view text) {
   const std::unique_ptr<uchardet, void (*)(uchardet_t)> detector(uchardet_new(), uchardet_delete);
   if (!detector || uchardet_handle_data(detector.get(), text.data(), text.size()) != 0) {
     return {};
@@ -110,6 +112,8 @@ std::string Detect(std::string_view text) {
   const char* answer = uchardet_get_charset(detector.get());
   return answer != nullptr ? answer : "";
 }
+
+namespace {
 
 // Sheets typed in capitals: the detector's language models know mixed case,
 // and all-capital Windows-1251 looks to them like lower-case KOI8-R. Capitals
@@ -353,10 +357,10 @@ uint32_t WindowsCodePageOf(std::string_view answer) {
 std::u16string DecodeLegacyText(std::string_view bytes, uint32_t systemCodePage, CodePageChoice& choice) {
   choice = CodePageChoice{};
   const std::string values = CueSheetValues(bytes);
-  choice.detected = Detect(values);
+  choice.detected = DetectCharset(values);
   choice.detectedCodePage = WindowsCodePageOf(choice.detected);
   if (!IsDoubleByte(choice.detectedCodePage) && AllCapitals(values)) {
-    const std::string lowered = Detect(Lowered(values));
+    const std::string lowered = DetectCharset(Lowered(values));
     if (WindowsCodePageOf(lowered) != 0) {
       choice.detected = lowered;
       choice.detectedCodePage = WindowsCodePageOf(lowered);

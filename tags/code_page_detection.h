@@ -42,6 +42,10 @@ inline bool IsUtf8Text(const Utf8Counts& counts) { return counts.invalidBytes <=
 // keywords, quotes, times, numbers and ripper comments that every sheet holds.
 std::string CueSheetValues(std::string_view bytes);
 
+// The detector's answer for `text`: a character set name such as
+// "WINDOWS-1251" or "SHIFT_JIS", or "" for none.
+std::string DetectCharset(std::string_view text);
+
 // The Windows code page of a detector's answer (ISO and DOS answers read as
 // the Windows code page of the same script), 0 for none.
 uint32_t WindowsCodePageOf(std::string_view answer);

@@ -92,6 +92,13 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"Utf16OddLastByteDropped", Bytes("\xFF\xFE" "T\0x"), u"T", CueTextEncoding::kUtf16LE, 0, 0},
         DecodeCase{"Utf16ByteOrderMarkAlone", "\xFF\xFE", u"", CueTextEncoding::kUtf16LE, 0, 0},
         DecodeCase{"Utf16BigEndian", Bytes("\xFE\xFF\0T\x04\x1A"), u"T\u041A", CueTextEncoding::kUtf16BE, 0, 0},
+        // Without a byte order mark, the zero bytes of ASCII tell UTF-16 and
+        // its byte order; too short a text is not taken for UTF-16.
+        DecodeCase{"Utf16WithoutByteOrderMark", Bytes("T\0I\0T\0L\0E\0 \0\"\0\x1A\x04\x38\x04\"\0"),
+                   u"TITLE \"\u041A\u0438\"", CueTextEncoding::kUtf16LEWithoutBOM, 0, 0},
+        DecodeCase{"Utf16BigEndianWithoutByteOrderMark", Bytes("\0T\0I\0T\0L\0E\0 \0\"\x04\x1A\x04\x38\0\""),
+                   u"TITLE \"\u041A\u0438\"", CueTextEncoding::kUtf16BEWithoutBOM, 0, 0},
+        DecodeCase{"ShortTextWithZeroBytesIsNoUtf16", Bytes("\0abc"), u"", kUtf8, 0, 0},
         DecodeCase{"Utf8", "Bj\xC3\xB6rk \xE6\x9D\xB1\xF0\x9F\x8E\xB5", u"Bj\u00F6rk \u6771\U0001F3B5", kUtf8, 0, 3},
         // One cp1252 byte in a UTF-8 file spoils that letter only.
         DecodeCase{"StrayByteInUtf8",
