@@ -111,7 +111,7 @@ std::u16string Reason(const CueSourceReport& place, const InspectOptions& option
   return {};
 }
 
-void AddCodePage(ReportObject& decoding, const CodePageChoice& choice, const std::u16string& counts) {
+void AddCodePage(ReportObject& decoding, const CodePageChoice& choice, const std::u16string& what) {
   const std::u16string system = Number(platform::AnsiCodePageNumber());
   decoding.Add("encoding", u"code page " + Number(choice.codePage));
   decoding.Add("detector", choice.detected.empty() ? std::u16string(u"no answer")
@@ -123,14 +123,17 @@ void AddCodePage(ReportObject& decoding, const CodePageChoice& choice, const std
     case CodePageReason::kMostPlausible: why = u"it reads the sheet better than the detector's answer"; break;
     case CodePageReason::kFallback: why = u"no code page reads it cleanly: the system's code page " + system; break;
   }
-  decoding.Add("reason", u"no byte order mark, and more bytes that are no UTF-8 than UTF-8 characters (" + counts +
-                             u"); " + why);
+  decoding.Add("reason", what + u"; " + why);
 }
 
 void AddDecoding(ReportObject& out, const CueLookupReport& report, const CueSourceReport& winner) {
   ReportObject& decoding = out.AddObject("decoding");
   if (winner.source == CueSource::kFLACCueBlock) {
     decoding.Add("encoding", "none").Add("reason", "the block holds track times, no text");
+    return;
+  }
+  if (winner.source == CueSource::kAPEv2Item && winner.ape.codePage) {
+    AddCodePage(decoding, winner.ape.choice, u"an APEv2 value that is no UTF-8");
     return;
   }
   if (winner.source != CueSource::kSideFile) {
@@ -162,7 +165,8 @@ void AddDecoding(ReportObject& out, const CueLookupReport& report, const CueSour
       decoding.Add("encoding", "UTF-16 BE").Add("reason", "no byte order mark; zero bytes in every other place");
       break;
     case CueTextEncoding::kCodePage:
-      AddCodePage(decoding, how.codePage, counts);
+      AddCodePage(decoding, how.codePage,
+                  u"no byte order mark, and more bytes that are no UTF-8 than UTF-8 characters (" + counts + u")");
       break;
   }
 }

@@ -187,16 +187,18 @@ APECueResult ReadCueItem(ByteSource& source, uint64_t regionStart, uint32_t regi
     return {APECueStatus::kNoItem};
   }
   std::u16string decoded;
+  APECueResult result{APECueStatus::kFound, false, cue.size};
   // Text of 2 GiB or more decodes as empty text: such a value is not read.
   if (cue.size <= INT32_MAX) {
     std::string value;
     if (!region.ReadValue(cue.offset, cue.size, value)) {
       return {APECueStatus::kUnreadable};
     }
-    decoded = DecodeTagText(value);
+    // Some old taggers wrote the value in the ANSI code page.
+    decoded = DecodeTagText(value, &result.choice, &result.codePage);
   }
   text = std::move(decoded);
-  return {APECueStatus::kFound, false, cue.size};
+  return result;
 }
 
 APECueResult ReadCue(ByteSource& source, std::u16string& text) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tags/byte_source.h"
+#include "tags/code_page_detection.h"
 #include "tags/tag_parser.h"
 
 enum class APECueStatus { kNoTag, kNoItem, kFound, kUnreadable };
@@ -14,6 +15,8 @@ struct APECueResult {
   APECueStatus status = APECueStatus::kNoTag;
   bool beforeID3v1 = false;  // the tag was found right before an ID3v1 tag
   uint32_t itemBytes = 0;    // size of the CUESHEET value, when found
+  bool codePage = false;     // the value was no UTF-8, and read as `choice` tells
+  CodePageChoice choice = {};
 };
 
 // A lookup reads at most this many bytes of a file besides the CUESHEET
