@@ -43,28 +43,16 @@ build_library() {
   local bld="$arch_dir/cmake"
   rm -rf "$bld" "$stamp" "$arch_dir/lib" "$arch_dir/include"
   mkdir -p "$bld" "$arch_dir/lib" "$arch_dir/include/uchardet"
-  log "configuring uchardet $(cat "$src_dir/.complete") for $triple"
   # Only the static library: no command line tool, tests or documentation.
   # TARGET_ARCHITECTURE lets its x86 test see the target, not the build
   # machine; without SSE2 it keeps its floating point exact by -ffloat-store.
-  env -u CFLAGS -u CXXFLAGS -u CPPFLAGS -u LDFLAGS -u CMAKE_TOOLCHAIN_FILE \
-    -u CMAKE_GENERATOR -u CMAKE_BUILD_TYPE -u CMAKE_PREFIX_PATH \
-    cmake -S "$src_dir" -B "$bld" -G Ninja -Wno-dev \
-      -DCMAKE_SYSTEM_NAME=Windows \
-      -DCMAKE_SYSTEM_PROCESSOR="$arch" \
-      -DTARGET_ARCHITECTURE="$arch" \
-      -DCHECK_SSE2=OFF \
-      -DCMAKE_C_COMPILER="$triple-gcc-posix" \
-      -DCMAKE_CXX_COMPILER="$triple-g++-posix" \
-      -DCMAKE_BUILD_TYPE=MinSizeRel \
-      -DCMAKE_CXX_FLAGS="-ffunction-sections -fdata-sections" \
-      -DBUILD_SHARED_LIBS=OFF \
-      -DBUILD_BINARY=OFF \
-      >"$bld/configure.log" 2>&1 ||
-    { tail -n 40 "$bld/configure.log" >&2; die "configure failed, see $bld/configure.log"; }
-  log "building"
-  cmake --build "$bld" --target libuchardet -j2 >"$bld/build.log" 2>&1 ||
-    { tail -n 40 "$bld/build.log" >&2; die "build failed, see $bld/build.log"; }
+  cross_build "$src_dir" "$bld" "$triple" "$arch" libuchardet \
+    -DTARGET_ARCHITECTURE="$arch" \
+    -DCHECK_SSE2=OFF \
+    -DCMAKE_BUILD_TYPE=MinSizeRel \
+    -DCMAKE_CXX_FLAGS="-ffunction-sections -fdata-sections" \
+    -DBUILD_SHARED_LIBS=OFF \
+    -DBUILD_BINARY=OFF
   local built
   built="$(find "$bld" -name libuchardet.a | head -n1)"
   [[ -n "$built" ]] || die "the uchardet build made no libuchardet.a"

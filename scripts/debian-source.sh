@@ -1,5 +1,5 @@
-# For the scripts that cross-build a library from Debian's source
-# package. Source it after defining log and die.
+# For the scripts that cross-build a library from Debian's source package
+# (libFLAC.dll, uchardet). Source it after defining log and die.
 
 as_root() {
   if [[ $(id -u) -eq 0 ]]; then "$@"
@@ -67,4 +67,26 @@ fetch_debian_source() {
   mv "$tree" "$dir"
   sed -n 's/^Version: //p' "$dsc" | head -n1 > "$dir/.complete"
   rm -rf "$work"
+}
+
+# Configures <src> for Windows in <bld> with the MinGW compilers of <triple>,
+# and builds <target>; the remaining arguments go to the configuration.
+#   cross_build <src> <bld> <triple> <arch> <target> <cmake argument>...
+cross_build() {
+  local src="$1" bld="$2" triple="$3" arch="$4" target="$5"; shift 5
+  log "configuring $(basename "$src") $(cat "$src/.complete") for $triple"
+  # A caller's own flags or toolchain (meant for the plug-in or a native build)
+  # must not leak into this cross build.
+  env -u CFLAGS -u CXXFLAGS -u CPPFLAGS -u LDFLAGS -u CMAKE_TOOLCHAIN_FILE \
+    -u CMAKE_GENERATOR -u CMAKE_BUILD_TYPE -u CMAKE_PREFIX_PATH \
+    cmake -S "$src" -B "$bld" -G Ninja -Wno-dev \
+      -DCMAKE_SYSTEM_NAME=Windows \
+      -DCMAKE_SYSTEM_PROCESSOR="$arch" \
+      -DCMAKE_C_COMPILER="$triple-gcc-posix" \
+      -DCMAKE_CXX_COMPILER="$triple-g++-posix" \
+      "$@" >"$bld/configure.log" 2>&1 ||
+    { tail -n 40 "$bld/configure.log" >&2; die "configure failed, see $bld/configure.log"; }
+  log "building"
+  cmake --build "$bld" --target "$target" -j2 >"$bld/build.log" 2>&1 ||
+    { tail -n 40 "$bld/build.log" >&2; die "build failed, see $bld/build.log"; }
 }
