@@ -5,7 +5,6 @@
 
 #include <iconv.h>
 
-#include <cerrno>
 #include <cstddef>
 #include <string>
 

@@ -3,8 +3,8 @@
 #include <uchardet.h>
 
 #include <algorithm>
-#include <array>
-#include <cstring>
+#include <initializer_list>
+#include <iterator>
 #include <memory>
 #include <vector>
 
