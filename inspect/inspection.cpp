@@ -132,8 +132,12 @@ void AddDecoding(ReportObject& out, const CueLookupReport& report, const CueSour
     decoding.Add("encoding", "none").Add("reason", "the block holds track times, no text");
     return;
   }
-  if (winner.source == CueSource::kAPEv2Item && winner.ape.codePage) {
-    AddCodePage(decoding, winner.ape.choice, u"an APEv2 value that is no UTF-8");
+  if (winner.source == CueSource::kAPEv2Item && winner.ape.codePage.used) {
+    AddCodePage(decoding, winner.ape.codePage.choice, u"an APEv2 value that is no UTF-8");
+    return;
+  }
+  if (winner.source == CueSource::kFLACComment && winner.flacCodePage.used) {
+    AddCodePage(decoding, winner.flacCodePage.choice, u"a FLAC comment that is no UTF-8");
     return;
   }
   if (winner.source != CueSource::kSideFile) {

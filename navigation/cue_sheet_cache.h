@@ -32,6 +32,7 @@ struct CueSourceReport {
   std::u16string path;                               // kSideFile: the file tried
   uint64_t bytes = 0;                                // kSideFile: its size
   SideCueDecoding decoding;                          // kSideFile, when read
+  TagCodePage flacCodePage;                          // kFLACComment, when found
   std::size_t blockTracks = 0;                       // kFLACCueBlock
 };
 

@@ -194,8 +194,7 @@ APECueResult ReadCueItem(ByteSource& source, uint64_t regionStart, uint32_t regi
     if (!region.ReadValue(cue.offset, cue.size, value)) {
       return {APECueStatus::kUnreadable};
     }
-    // Some old taggers wrote the value in the ANSI code page.
-    decoded = DecodeTagText(value, &result.choice, &result.codePage);
+    decoded = DecodeTagText(value, &result.codePage);
   }
   text = std::move(decoded);
   return result;

@@ -15,8 +15,7 @@ struct APECueResult {
   APECueStatus status = APECueStatus::kNoTag;
   bool beforeID3v1 = false;  // the tag was found right before an ID3v1 tag
   uint32_t itemBytes = 0;    // size of the CUESHEET value, when found
-  bool codePage = false;     // the value was no UTF-8, and read as `choice` tells
-  CodePageChoice choice = {};
+  TagCodePage codePage = {};  // where the value was no UTF-8
 };
 
 // A lookup reads at most this many bytes of a file besides the CUESHEET

@@ -416,12 +416,11 @@ std::u16string DecodeLegacyText(std::string_view bytes, uint32_t systemCodePage,
   return best;
 }
 
-std::u16string DecodeTagText(std::string_view bytes, CodePageChoice* choice, bool* legacy) {
-  const bool utf8 = IsUtf8Text(CountUtf8(bytes)) || bytes.empty() || bytes[0] == '\0';
-  if (legacy != nullptr) *legacy = !utf8;
-  if (utf8) return ToWideString(bytes, platform::CodePage::kUtf8);
-  CodePageChoice found;
-  std::u16string text = DecodeLegacyText(bytes, platform::AnsiCodePageNumber(), found);
-  if (choice != nullptr) *choice = std::move(found);
+std::u16string DecodeTagText(std::string_view bytes, TagCodePage* codePage) {
+  TagCodePage found;
+  found.used = !bytes.empty() && bytes[0] != '\0' && !IsUtf8Text(CountUtf8(bytes));
+  std::u16string text = found.used ? DecodeLegacyText(bytes, platform::AnsiCodePageNumber(), found.choice)
+                                   : ToWideString(bytes, platform::CodePage::kUtf8);
+  if (codePage != nullptr) *codePage = std::move(found);
   return text;
 }

@@ -60,8 +60,14 @@ uint32_t WindowsCodePageOf(std::string_view answer);
 // system's code page as it comes.
 std::u16string DecodeLegacyText(std::string_view bytes, uint32_t systemCodePage, CodePageChoice& choice);
 
+// Whether tag text was read in an 8-bit code page, and which.
+struct TagCodePage {
+  bool used = false;
+  CodePageChoice choice;
+};
+
 // Tag text (an APEv2 value, a FLAC comment): UTF-8 by the tag formats, unless
-// the bytes are no UTF-8 by the rule of IsUtf8Text; then as DecodeLegacyText
-// with the system's code page. `choice` (may be null) is written only then,
-// and `legacy` tells whether it was.
-std::u16string DecodeTagText(std::string_view bytes, CodePageChoice* choice = nullptr, bool* legacy = nullptr);
+// the bytes are no UTF-8 by the rule of IsUtf8Text (some old taggers wrote
+// the ANSI code page); then as DecodeLegacyText with the system's code page.
+// `codePage` may be null.
+std::u16string DecodeTagText(std::string_view bytes, TagCodePage* codePage = nullptr);

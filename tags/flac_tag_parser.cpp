@@ -195,7 +195,8 @@ FLACReadStatus ToReadStatus(flac::IteratorStatus status) {
 
 // Whether a comment's key is CUESHEET with its ASCII letters in any case:
 // exactly the comments that AddFLACComment stores under kCueSheetItem, as
-// UTF-8 decodes ASCII bytes to themselves and nothing else to ASCII.
+// UTF-8 and the code pages it reads other text in decode ASCII bytes at the
+// start to themselves and nothing else to ASCII.
 bool HasCueSheetKey(const flac::VorbisCommentEntry& comment) {
   constexpr char kKey[] = "CUESHEET=";
   constexpr uint32_t kKeyLength = sizeof kKey - 1;
@@ -256,6 +257,7 @@ struct MetadataWalk {
   bool cueBlock = false;      // the stream info and CUESHEET blocks too
   bool hasComments = false;   // a Vorbis comment block was read
   TagItems comments;
+  TagCodePage cueCodePage;  // of the last CUESHEET comment
   bool hasCueBlock = false;
   std::vector<FLACCueTrack> cueTracks;
   uint32_t sampleRate = 0;
@@ -271,8 +273,9 @@ void TakeBlock(const flac::StreamMetadata& block, MetadataWalk& walk) {
       const flac::VorbisComment& comments = block.data.vorbisComment;
       for (uint32_t i = 0; comments.comments != nullptr && i < comments.commentCount; ++i) {
         const flac::VorbisCommentEntry& comment = comments.comments[i];
-        if (walk.everyComment || HasCueSheetKey(comment)) {
-          AddFLACComment(comment.entry, comment.length, walk.comments);
+        const bool cueSheet = HasCueSheetKey(comment);
+        if (walk.everyComment || cueSheet) {
+          AddFLACComment(comment.entry, comment.length, walk.comments, cueSheet ? &walk.cueCodePage : nullptr);
         }
       }
       break;
@@ -383,12 +386,11 @@ bool GetFLACAnsiFileName(const char16_t* path, std::string& name) {
   return false;
 }
 
-bool AddFLACComment(const unsigned char* bytes, uint32_t length, TagItems& items) {
+bool AddFLACComment(const unsigned char* bytes, uint32_t length, TagItems& items, TagCodePage* codePage) {
   if (bytes == nullptr) {
     return false;
   }
-  // Some old taggers wrote comments in the ANSI code page.
-  const std::u16string text = DecodeTagText(std::string_view(reinterpret_cast<const char*>(bytes), length));
+  const std::u16string text = DecodeTagText(std::string_view(reinterpret_cast<const char*>(bytes), length), codePage);
   if (text.empty()) {
     return false;
   }
@@ -441,6 +443,7 @@ void ReadFLACCueData(const char16_t* path, FLACCueData& data) {
     if (auto found = walk.comments.find(kCueSheetItem); found != walk.comments.end()) {
       data.hasComment = true;
       data.commentText = std::move(found->second);
+      data.commentCodePage = std::move(walk.cueCodePage);
     }
     data.hasBlock = walk.hasCueBlock;
     data.blockTracks = std::move(walk.cueTracks);
