@@ -339,7 +339,9 @@ bool ParseAPEItems(const std::string& data, TagItems& items) {
       const std::string_view region(data);
       std::u16string key = ToWideString(region.substr(keyStart, keyLength), platform::CodePage::kAnsi);
       UpperCaseTagKey(key);
-      std::u16string value = ToWideString(region.substr(v, valueSize), platform::CodePage::kUtf8);
+      // The cue sheet reads as the cue lookup reads it, also where it is no UTF-8.
+      std::u16string value = key == kCueSheetItem ? DecodeTagText(region.substr(v, valueSize))
+                                                  : ToWideString(region.substr(v, valueSize), platform::CodePage::kUtf8);
       items.insert_or_assign(std::move(key), std::move(value));
       position = v + valueSize;
       if (position == n) {
