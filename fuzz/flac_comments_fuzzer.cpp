@@ -1,5 +1,5 @@
 // The FLAC reader's comment splitting on arbitrary comments. The input is cut
-// into comments at each 0xFF byte, which UTF-8 never holds. Each stored item
+// into comments at each 0xFF byte. Each stored item
 // must be its comment split at the first '=', the key upper-cased, and of
 // equal keys the last comment must win.
 #include <algorithm>
@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "tags/code_page_detection.h"
 #include "tags/flac_tag_parser.h"
-#include "tags/text_conversion.h"
 
 namespace {
 
@@ -26,8 +26,8 @@ char16_t UpperCase(char16_t c) {
 // Checks one comment on its own and returns its item, if it gave one.
 bool CheckComment(const uint8_t* bytes, size_t length, TagItems& single) {
   const bool stored = AddFLACComment(bytes, static_cast<uint32_t>(length), single);
-  const std::u16string text =
-      ToWideString(std::string_view(reinterpret_cast<const char*>(bytes), length), platform::CodePage::kUtf8);
+  // Comments that are no UTF-8 are read in an 8-bit code page, as the reader does.
+  const std::u16string text = DecodeTagText(std::string_view(reinterpret_cast<const char*>(bytes), length));
   const size_t end = text.find(u'\0');
   const size_t equals = text.find(u'=');
   Check(stored == (!text.empty() && equals < end));

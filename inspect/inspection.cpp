@@ -5,6 +5,7 @@
 #include "navigation/cue_sheet_cache.h"
 #include "navigation/navigator.h"
 #include "platform/code_page.h"
+#include "tags/text_conversion.h"
 
 namespace {
 
@@ -122,10 +123,33 @@ std::u16string Reason(const CueSourceReport& place, const InspectOptions& option
   return {};
 }
 
+void AddCodePage(ReportObject& decoding, const CodePageChoice& choice, const std::u16string& what) {
+  const std::u16string system = Number(platform::AnsiCodePageNumber());
+  decoding.Add("encoding", u"code page " + Number(choice.codePage));
+  decoding.Add("detector", choice.detected.empty() ? std::u16string(u"no answer")
+                                                   : ToWideString(choice.detected, platform::CodePage::kUtf8));
+  std::u16string why;
+  switch (choice.reason) {
+    case CodePageReason::kDetected: why = u"the detector's answer reads the sheet best"; break;
+    case CodePageReason::kSystem: why = u"the system's code page " + system + u" reads it as well as any other"; break;
+    case CodePageReason::kMostPlausible: why = u"it reads the sheet better than the detector's answer"; break;
+    case CodePageReason::kFallback: why = u"no code page reads it cleanly: the system's code page " + system; break;
+  }
+  decoding.Add("reason", what + u"; " + why);
+}
+
 void AddDecoding(ReportObject& out, const CueLookupReport& report, const CueSourceReport& winner) {
   ReportObject& decoding = out.AddObject("decoding");
   if (winner.source == CueSource::kFLACCueBlock) {
     decoding.Add("encoding", "none").Add("reason", "the block holds track times, no text");
+    return;
+  }
+  if (winner.source == CueSource::kAPEv2Item && winner.ape.codePage.used) {
+    AddCodePage(decoding, winner.ape.codePage.choice, u"an APEv2 value that is no UTF-8");
+    return;
+  }
+  if (winner.source == CueSource::kFLACComment && winner.flacCodePage.used) {
+    AddCodePage(decoding, winner.flacCodePage.choice, u"a FLAC comment that is no UTF-8");
     return;
   }
   if (winner.source != CueSource::kSideFile) {
@@ -150,9 +174,15 @@ void AddDecoding(ReportObject& out, const CueLookupReport& report, const CueSour
     case CueTextEncoding::kUtf16BE:
       decoding.Add("encoding", "UTF-16 BE").Add("reason", "the file starts with FE FF");
       break;
-    case CueTextEncoding::kAnsi:
-      decoding.Add("encoding", u"ANSI code page " + Number(platform::AnsiCodePageNumber()))
-          .Add("reason", u"no byte order mark, and more bytes that are no UTF-8 than UTF-8 characters: " + counts);
+    case CueTextEncoding::kUtf16LEWithoutBOM:
+      decoding.Add("encoding", "UTF-16 LE").Add("reason", "no byte order mark; zero bytes in every other place");
+      break;
+    case CueTextEncoding::kUtf16BEWithoutBOM:
+      decoding.Add("encoding", "UTF-16 BE").Add("reason", "no byte order mark; zero bytes in every other place");
+      break;
+    case CueTextEncoding::kCodePage:
+      AddCodePage(decoding, how.codePage,
+                  u"no byte order mark, and more bytes that are no UTF-8 than UTF-8 characters (" + counts + u")");
       break;
   }
 }

@@ -78,6 +78,7 @@ CueTextOutcome ReadFLACComment(Search& search, Found& found) {
     return Noted(note, outcome == CueTextOutcome::kFound ? CueTextOutcome::kAbsent : outcome);
   }
   found.text = std::move(search.flac.commentText);
+  if (note != nullptr) note->flacCodePage = search.flac.commentCodePage;
   return Noted(note, CueTextOutcome::kFound);
 }
 

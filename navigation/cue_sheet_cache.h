@@ -33,6 +33,7 @@ struct CueSourceReport {
   std::u16string path;                               // kSideFile: the file tried
   uint64_t bytes = 0;                                // kSideFile: its size
   SideCueDecoding decoding;                          // kSideFile, when read
+  TagCodePage flacCodePage;                          // kFLACComment, when found
   std::size_t blockTracks = 0;                       // kFLACCueBlock
   bool noTrack = false;  // it gave cue text without a track, and counts as absent
 };

@@ -32,14 +32,14 @@ trap cleanup EXIT
 
 # --- The zip ---------------------------------------------------------------
 [[ -f $zip_file ]] || fail "$zip_file is missing; build the release target first"
-expected=$(printf '%s\n' "$name/COPYING.Xiph" "$name/USER_GUIDE.txt" "$name/gen_Sheetwalk.dll" "$name/libFLAC.dll" \
+expected=$(printf '%s\n' "$name/COPYING.Xiph" "$name/COPYING.uchardet" "$name/USER_GUIDE.txt" "$name/gen_Sheetwalk.dll" "$name/libFLAC.dll" \
   "$name/sheetwalk-inspect.exe")
-listed=$(unzip -Z1 "$zip_file" | sort)
+listed=$(unzip -Z1 "$zip_file" | LC_ALL=C sort)
 [[ $listed == "$expected" ]] || fail "the zip holds"$'\n'"$listed"$'\n'"instead of"$'\n'"$expected"
 unzip -q -t "$zip_file" >/dev/null || fail "the zip is damaged"
 unzip -q "$zip_file" -d "$work/zip"
 files="$work/zip/$name"
-pass "$zip_file holds the five files"
+pass "$zip_file holds the six files"
 
 objdump=x86_64-w64-mingw32-objdump
 windres=i686-w64-mingw32-windres
@@ -61,6 +61,8 @@ for symbol in FLAC__metadata_get_tags FLAC__metadata_object_delete FLAC__VERSION
 done
 grep -q 'Xiph' "$files/COPYING.Xiph" || fail "COPYING.Xiph is not libFLAC's licence"
 pass "libFLAC.dll: 32-bit with the plug-in's symbols; its licence beside it"
+grep -q 'MOZILLA PUBLIC LICENSE' "$files/COPYING.uchardet" || fail "COPYING.uchardet is not uchardet's licence"
+pass "COPYING.uchardet: the licence of the detector linked into the plug-in"
 
 guide="$files/USER_GUIDE.txt"
 [[ $(grep -c $'\r$' "$guide") -eq $(wc -l <"$guide") ]] || fail "USER_GUIDE.txt has lines without a CR LF end"
@@ -162,6 +164,7 @@ install || fail "the second installation failed"
 same "$files/gen_Sheetwalk.dll" "$a/Plugins/gen_Sheetwalk.dll"
 same "$files/libFLAC.dll" "$a/libFLAC.dll"
 same "$files/USER_GUIDE.txt" "$a/Plugins/Sheetwalk/USER_GUIDE.txt"
+same "$files/COPYING.uchardet" "$a/Plugins/Sheetwalk/COPYING.uchardet"
 same "$files/sheetwalk-inspect.exe" "$a/Plugins/Sheetwalk/sheetwalk-inspect.exe"
 inspect_installed "$a"
 [[ -f $a/Plugins/Sheetwalk/Uninstall.exe ]] || fail "no uninstaller in $a/Plugins/Sheetwalk"

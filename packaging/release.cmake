@@ -1,6 +1,6 @@
 # The `release` target of the 32-bit build: what a player's user downloads.
 #   dist/Sheetwalk-<version>.zip        gen_Sheetwalk.dll, libFLAC.dll and its
-#                                       licence, the user guide,
+#                                       licence, uchardet's licence, the user guide,
 #                                       sheetwalk-inspect.exe
 #   dist/Sheetwalk-<version>-setup.exe  the installer, made from the same files
 # <version> is the short version users see (0.8 for 0.8.0.0); plugin/
@@ -15,6 +15,7 @@ add_custom_target(release
     --plugin $<TARGET_FILE:gen_Sheetwalk>
     --inspector $<TARGET_FILE:sheetwalk-inspect>
     --libflac-dir ${CMAKE_BINARY_DIR}/bin
+    --uchardet-licence ${SHEETWALK_UCHARDET_LICENCE}
     --work ${CMAKE_BINARY_DIR}/release
     --dist ${SHEETWALK_DIST_DIR}
   WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}

@@ -5,7 +5,7 @@
 ;
 ;   makensis -DVERSION=0.8 -DFILE_VERSION=0.8.0.0 -DFILES=<folder> -DOUTFILE=<setup.exe> sheetwalk.nsi
 ;
-; <folder> holds gen_Sheetwalk.dll, libFLAC.dll, COPYING.Xiph, USER_GUIDE.txt and
+; <folder> holds gen_Sheetwalk.dll, libFLAC.dll, COPYING.Xiph, COPYING.uchardet, USER_GUIDE.txt and
 ; sheetwalk-inspect.exe
 ; (packaging/make-release.sh stages them). The player's folder is looked up in
 ; the registry; when it is not found there the directory page asks for it.
@@ -193,6 +193,7 @@ Section "Sheetwalk"
   SetOutPath "$INSTDIR\${OWN_FOLDER}"
   File "${FILES}\USER_GUIDE.txt"
   File "${FILES}\COPYING.Xiph"
+  File "${FILES}\COPYING.uchardet"
   File "${FILES}\sheetwalk-inspect.exe"
   ${If} $R0 == 1
     SetOutPath "$INSTDIR"
@@ -229,6 +230,7 @@ Section "Uninstall"
   ${EndIf}
   Delete "$INSTDIR\USER_GUIDE.txt"
   Delete "$INSTDIR\COPYING.Xiph"
+  Delete "$INSTDIR\COPYING.uchardet"
   Delete "$INSTDIR\sheetwalk-inspect.exe"
   Delete "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"

@@ -26,6 +26,14 @@ std::u16string DecodeText(std::string_view bytes, CodePage codePage);
 // code page lacks becomes its default character.
 std::string EncodeText(std::u16string_view wide, CodePage codePage);
 
+// Whether the system can convert text of the code page `number`.
+bool IsCodePageInstalled(uint32_t number);
+
+// The whole of `bytes` decoded from the code page `number` into `text`. False,
+// and `text` unchanged, when the code page is not installed, the bytes hold a
+// sequence that is invalid in it, or the input is empty or 2 GiB or more.
+bool DecodeCodePage(std::string_view bytes, uint32_t number, std::u16string& text);
+
 // Decodes `count` bytes (count > 0; NUL bytes are converted like any other)
 // into `wide`, which has room for `capacity` units. With a capacity of 0 only
 // the number of units needed is returned. Malformed input is not rejected:

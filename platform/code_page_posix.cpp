@@ -3,7 +3,10 @@
 // WideCharToMultiByte do with no flags.
 #include "platform/code_page.h"
 
+#include <iconv.h>
+
 #include <cstddef>
+#include <string>
 
 namespace platform {
 namespace {
@@ -204,5 +207,66 @@ int32_t WideToMultiByte(CodePage codePage, const char16_t* wide, int32_t count,
 }
 
 uint32_t AnsiCodePageNumber() { return 1252; }
+
+namespace {
+
+// The iconv name of a Windows code page.
+std::string IconvName(uint32_t number) {
+  switch (number) {
+    case 20866: return "KOI8-R";
+    case 20932: return "EUC-JP";
+    default: return "CP" + std::to_string(number);
+  }
+}
+
+// Converts to UTF-16LE (the native builds run on little-endian machines);
+// false on a sequence that is invalid in the code page.
+bool Convert(iconv_t converter, const char* bytes, size_t size, std::u16string& wide) {
+  char* in = const_cast<char*>(bytes);
+  size_t inLeft = size;
+  const size_t start = wide.size();
+  wide.resize(start + size + 1);
+  char* out = reinterpret_cast<char*>(wide.data() + start);
+  size_t outLeft = (size + 1) * sizeof(char16_t);
+  if (iconv(converter, &in, &inLeft, &out, &outLeft) == static_cast<size_t>(-1) ||
+      iconv(converter, nullptr, nullptr, &out, &outLeft) == static_cast<size_t>(-1)) {
+    return false;
+  }
+  wide.resize(start + size + 1 - outLeft / sizeof(char16_t));
+  return true;
+}
+
+}  // namespace
+
+bool IsCodePageInstalled(uint32_t number) {
+  const iconv_t converter = iconv_open("UTF-16LE", IconvName(number).c_str());
+  if (converter == reinterpret_cast<iconv_t>(-1)) {
+    return false;
+  }
+  iconv_close(converter);
+  return true;
+}
+
+// Windows decodes code page 1258 character by character: a base letter and
+// the tone mark after it stay two characters, where iconv would join them.
+bool DecodeCodePage(std::string_view bytes, uint32_t number, std::u16string& text) {
+  if (bytes.empty() || bytes.size() > static_cast<size_t>(INT32_MAX)) {
+    return false;
+  }
+  const iconv_t converter = iconv_open("UTF-16LE", IconvName(number).c_str());
+  if (converter == reinterpret_cast<iconv_t>(-1)) {
+    return false;
+  }
+  std::u16string wide;
+  bool ok = true;
+  if (number == 1258) {
+    for (size_t i = 0; ok && i < bytes.size(); ++i) ok = Convert(converter, bytes.data() + i, 1, wide);
+  } else {
+    ok = Convert(converter, bytes.data(), bytes.size(), wide);
+  }
+  iconv_close(converter);
+  if (ok) text = std::move(wide);
+  return ok;
+}
 
 }  // namespace platform

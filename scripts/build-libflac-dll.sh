@@ -31,6 +31,8 @@ mkdir -p "$2"
 out_dir="$(cd "$2" && pwd)"
 
 script_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+# shellcheck source=scripts/debian-source.sh
+source "$script_dir/debian-source.sh"
 project_dir="$(dirname "$script_dir")"
 cache="$project_dir/build/libflac"
 src_dir="$cache/src/flac"
@@ -40,13 +42,6 @@ stamp="$arch_dir/stamp"
 # Anything that changes the resulting DLL lives in this file, so its hash
 # decides whether a cached build is still current.
 recipe="$(sha256sum "${BASH_SOURCE[0]}" | cut -d' ' -f1)"
-
-as_root() {
-  if [[ $(id -u) -eq 0 ]]; then "$@"
-  elif command -v sudo >/dev/null; then sudo "$@"
-  else die "needs root for: $*"
-  fi
-}
 
 # Copies only when the content differs, so a build system watching the output
 # does not see a fresh timestamp on every run.
@@ -68,67 +63,10 @@ cache_current() {
     grep -qx "recipe=$recipe" "$stamp"
 }
 
-ensure_tools() {
-  local -A needed=(
-    [dpkg-source]=dpkg-dev
-    [cmake]=cmake
-    [ninja]=ninja-build
-    [flock]=util-linux
-    ["$triple-gcc-posix"]="gcc-mingw-w64-$pkg_arch-posix"
-    ["$triple-g++-posix"]="g++-mingw-w64-$pkg_arch-posix"
-    ["$triple-objdump"]="binutils-mingw-w64-$pkg_arch"
-  )
-  local tool missing=()
-  for tool in "${!needed[@]}"; do
-    command -v "$tool" >/dev/null || missing+=("${needed[$tool]}")
-  done
-  [[ ${#missing[@]} -eq 0 ]] && return 0
-  mapfile -t missing < <(printf '%s\n' "${missing[@]}" | sort -u)
-  log "installing ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  as_root apt-get install -y -q --no-install-recommends "${missing[@]}" ||
-    { as_root apt-get update -qq && as_root apt-get install -y -q --no-install-recommends "${missing[@]}"; }
-}
-
-# Unpacks Debian's flac source (with Debian's patches applied) into $src_dir.
-fetch_source() {
-  [[ -f "$src_dir/.complete" ]] && return 0
-  "$script_dir/ensure-deb-src.sh" flac
-
-  local work="$cache/src/fetch.$$"
-  rm -rf "$work" "$src_dir"
-  mkdir -p "$work"
-  # As root apt cannot hand the download to its sandbox user inside the
-  # project tree; say so up front instead of warning about it.
-  local apt_opts=(-q)
-  [[ $(id -u) -eq 0 ]] && apt_opts+=(-o APT::Sandbox::User=root)
-  log "apt-get source flac"
-  if ! (cd "$work" && apt-get "${apt_opts[@]}" source --only-source flac >&2); then
-    # A stale Sources index names files the archive no longer has.
-    log "apt-get source failed; refreshing the package lists once"
-    as_root apt-get update -qq
-    rm -rf "${work:?}"/*
-    (cd "$work" && apt-get "${apt_opts[@]}" source --only-source flac >&2)
-  fi
-
-  local dsc tree
-  dsc="$(find "$work" -maxdepth 1 -name 'flac_*.dsc' | head -n1)"
-  tree="$(find "$work" -mindepth 1 -maxdepth 1 -type d -name 'flac-*' | head -n1)"
-  [[ -n "$dsc" && -f "$tree/CMakeLists.txt" && -f "$tree/COPYING.Xiph" ]] ||
-    die "apt-get source flac did not produce a buildable tree in $work"
-  mv "$tree" "$src_dir"
-  sed -n 's/^Version: //p' "$dsc" | head -n1 > "$src_dir/.complete"
-  rm -rf "$work"
-}
-
 build_dll() {
   local bld="$arch_dir/cmake"
   rm -rf "$bld" "$stamp"
   mkdir -p "$bld"
-  log "configuring flac $(cat "$src_dir/.complete") for $triple"
-  # A caller's own flags or toolchain (meant for the plug-in or a native build)
-  # must not leak into this cross build.
-  #
   # Only the shared libFLAC is built: no Ogg, programs, examples, docs, tests
   # or libFLAC++. The stack protector and _FORTIFY_SOURCE stay on: the library
   # parses files from anywhere, and libssp is linked statically like libgcc.
@@ -137,35 +75,23 @@ build_dll() {
   # The linker strips (strip(1) would stamp the PE header with the current
   # time) and leaves the link timestamp out, so a rebuild from the same source
   # gives the same bytes.
-  env -u CFLAGS -u CXXFLAGS -u CPPFLAGS -u LDFLAGS -u CMAKE_TOOLCHAIN_FILE \
-    -u CMAKE_GENERATOR -u CMAKE_BUILD_TYPE -u CMAKE_PREFIX_PATH \
-    cmake -S "$src_dir" -B "$bld" -G Ninja -Wno-dev \
-      -DCMAKE_SYSTEM_NAME=Windows \
-      -DCMAKE_SYSTEM_PROCESSOR="$arch" \
-      -DCMAKE_C_COMPILER="$triple-gcc-posix" \
-      -DCMAKE_CXX_COMPILER="$triple-g++-posix" \
-      -DCMAKE_RC_COMPILER="$triple-windres" \
-      -DCMAKE_BUILD_TYPE=Release \
-      -DCMAKE_SHARED_LINKER_FLAGS="-static-libgcc -static -s -Wl,--no-insert-timestamp" \
-      -DBUILD_SHARED_LIBS=ON \
-      -DBUILD_CXXLIBS=OFF \
-      -DBUILD_PROGRAMS=OFF \
-      -DBUILD_EXAMPLES=OFF \
-      -DBUILD_TESTING=OFF \
-      -DBUILD_DOCS=OFF \
-      -DBUILD_UTILS=OFF \
-      -DINSTALL_MANPAGES=OFF \
-      -DINSTALL_PKGCONFIG_MODULES=OFF \
-      -DINSTALL_CMAKE_CONFIG_MODULE=OFF \
-      -DWITH_OGG=OFF \
-      -DWITH_STACK_PROTECTOR=ON \
-      -DWITH_FORTIFY_SOURCE=ON \
-      >"$bld/configure.log" 2>&1 ||
-    { tail -n 40 "$bld/configure.log" >&2; die "configure failed, see $bld/configure.log"; }
-
-  log "building"
-  cmake --build "$bld" --target FLAC -j2 >"$bld/build.log" 2>&1 ||
-    { tail -n 40 "$bld/build.log" >&2; die "build failed, see $bld/build.log"; }
+  cross_build "$src_dir" "$bld" "$triple" "$arch" FLAC \
+    -DCMAKE_RC_COMPILER="$triple-windres" \
+    -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_SHARED_LINKER_FLAGS="-static-libgcc -static -s -Wl,--no-insert-timestamp" \
+    -DBUILD_SHARED_LIBS=ON \
+    -DBUILD_CXXLIBS=OFF \
+    -DBUILD_PROGRAMS=OFF \
+    -DBUILD_EXAMPLES=OFF \
+    -DBUILD_TESTING=OFF \
+    -DBUILD_DOCS=OFF \
+    -DBUILD_UTILS=OFF \
+    -DINSTALL_MANPAGES=OFF \
+    -DINSTALL_PKGCONFIG_MODULES=OFF \
+    -DINSTALL_CMAKE_CONFIG_MODULE=OFF \
+    -DWITH_OGG=OFF \
+    -DWITH_STACK_PROTECTOR=ON \
+    -DWITH_FORTIFY_SOURCE=ON
 
   local built="$bld/objs/libFLAC.dll"
   [[ -f "$built" ]] || die "expected $built; the flac build did not name the DLL libFLAC.dll"
@@ -200,13 +126,13 @@ main() {
     return 0
   fi
 
-  ensure_tools
+  ensure_mingw_tools "$triple" "$pkg_arch"
   mkdir -p "$cache/src" "$arch_dir"
   # Parallel runs (both architectures, or a repeated configure) share the
   # source tree and must not build one architecture twice at once.
   exec 8>"$cache/src.lock"
   flock 8
-  fetch_source
+  fetch_debian_source flac "$src_dir" CMakeLists.txt COPYING.Xiph
   flock -u 8
   exec 9>"$cache/$arch.lock"
   flock 9

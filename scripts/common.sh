@@ -9,7 +9,7 @@ SHEETWALK_PACKAGES=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
   wine wine64
   flac libflac-dev wavpack python3 python3-mutagen
-  libtag1-dev libcue-dev pkg-config
+  libtag1-dev libcue-dev libuchardet-dev pkg-config
   nsis zip unzip dpkg-dev valgrind locales
 )
 

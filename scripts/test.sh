@@ -37,8 +37,9 @@ build_and_test() {
   ctest --preset "$preset" -j "$JOBS"
 }
 
-build_win() {  # build_win <preset> <libFLAC arch>
+build_win() {  # build_win <preset> <libFLAC and uchardet arch>
   scripts/build-libflac-dll.sh "$2" "build/$1/bin"
+  scripts/build-uchardet.sh "$2"
   cmake --preset "$1" >/dev/null
   cmake --build --preset "$1" -j "$JOBS"
   scripts/check-imports.sh "build/$1/bin/gen_Sheetwalk.dll"

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/file.h"
+#include "tags/code_page_detection.h"
 #include "tags/text_conversion.h"
 
 namespace {
@@ -193,8 +194,9 @@ APECueResult ReadCueItem(ByteSource& source, uint64_t regionStart, uint32_t regi
   if (!region.ReadValue(cue.offset, cue.size, value)) {
     return {APECueStatus::kUnreadable};
   }
-  text = ToWideString(value, platform::CodePage::kUtf8);
-  return {APECueStatus::kFound, false, cue.size};
+  APECueResult result{APECueStatus::kFound, false, cue.size};
+  text = DecodeTagText(value, &result.codePage);
+  return result;
 }
 
 APECueResult ReadCue(ByteSource& source, std::u16string& text) {
@@ -340,7 +342,9 @@ bool ParseAPEItems(const std::string& data, TagItems& items) {
       const std::string_view region(data);
       std::u16string key = ToWideString(region.substr(keyStart, keyLength), platform::CodePage::kAnsi);
       UpperCaseTagKey(key);
-      std::u16string value = ToWideString(region.substr(v, valueSize), platform::CodePage::kUtf8);
+      // The cue sheet reads as the cue lookup reads it, also where it is no UTF-8.
+      std::u16string value = key == kCueSheetItem ? DecodeTagText(region.substr(v, valueSize))
+                                                  : ToWideString(region.substr(v, valueSize), platform::CodePage::kUtf8);
       items.insert_or_assign(std::move(key), std::move(value));
       position = v + valueSize;
       if (position == n) {

@@ -7,6 +7,7 @@
 
 #include "tags/byte_source.h"
 #include "tags/cue_text_source.h"
+#include "tags/code_page_detection.h"
 #include "tags/tag_parser.h"
 
 enum class APECueStatus { kNoTag, kNoItem, kFound, kUnreadable, kTooLarge };
@@ -15,6 +16,7 @@ struct APECueResult {
   APECueStatus status = APECueStatus::kNoTag;
   bool beforeID3v1 = false;  // the tag was found right before an ID3v1 tag
   uint32_t itemBytes = 0;    // size of the CUESHEET value, when found
+  TagCodePage codePage = {};  // where the value was no UTF-8
 };
 
 // A lookup reads at most this many bytes of a file besides the CUESHEET

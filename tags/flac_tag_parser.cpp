@@ -10,6 +10,7 @@
 #include "platform/code_page.h"
 #include "platform/file.h"
 #include "platform/library.h"
+#include "tags/code_page_detection.h"
 #include "tags/text_conversion.h"
 
 namespace {
@@ -217,7 +218,8 @@ constexpr uint32_t kCueKeyLength = sizeof kCueKey - 1;
 
 // Whether a comment's key is CUESHEET with its ASCII letters in any case:
 // exactly the comments that AddFLACComment stores under kCueSheetItem, as
-// UTF-8 decodes ASCII bytes to themselves and nothing else to ASCII.
+// UTF-8 and the code pages it reads other text in decode ASCII bytes at the
+// start to themselves and nothing else to ASCII.
 bool HasCueSheetKey(const flac::VorbisCommentEntry& comment) {
   if (comment.entry == nullptr || comment.length < kCueKeyLength) {
     return false;
@@ -277,6 +279,7 @@ struct MetadataWalk {
   bool hasComments = false;   // a Vorbis comment block was read
   bool commentsTooLarge = false;  // the block, or a CUESHEET comment, left out for its size
   TagItems comments;
+  TagCodePage cueCodePage;  // of the last CUESHEET comment
   bool hasCueBlock = false;
   std::vector<FLACCueTrack> cueTracks;
   uint32_t sampleRate = 0;
@@ -292,14 +295,11 @@ void TakeBlock(const flac::StreamMetadata& block, MetadataWalk& walk) {
       const flac::VorbisComment& comments = block.data.vorbisComment;
       for (uint32_t i = 0; comments.comments != nullptr && i < comments.commentCount; ++i) {
         const flac::VorbisCommentEntry& comment = comments.comments[i];
-        if (walk.everyComment) {
-          AddFLACComment(comment.entry, comment.length, walk.comments);
-        } else if (HasCueSheetKey(comment)) {
-          if (comment.length - kCueKeyLength > kCueTextLimit) {
-            walk.commentsTooLarge = true;
-          } else {
-            AddFLACComment(comment.entry, comment.length, walk.comments);
-          }
+        const bool cueSheet = HasCueSheetKey(comment);
+        if (cueSheet && !walk.everyComment && comment.length - kCueKeyLength > kCueTextLimit) {
+          walk.commentsTooLarge = true;
+        } else if (walk.everyComment || cueSheet) {
+          AddFLACComment(comment.entry, comment.length, walk.comments, cueSheet ? &walk.cueCodePage : nullptr);
         }
       }
       break;
@@ -417,12 +417,11 @@ bool GetFLACAnsiFileName(const char16_t* path, std::string& name) {
   return false;
 }
 
-bool AddFLACComment(const unsigned char* bytes, uint32_t length, TagItems& items) {
+bool AddFLACComment(const unsigned char* bytes, uint32_t length, TagItems& items, TagCodePage* codePage) {
   if (bytes == nullptr) {
     return false;
   }
-  const std::u16string text =
-      ToWideString(std::string_view(reinterpret_cast<const char*>(bytes), length), platform::CodePage::kUtf8);
+  const std::u16string text = DecodeTagText(std::string_view(reinterpret_cast<const char*>(bytes), length), codePage);
   if (text.empty()) {
     return false;
   }
@@ -475,6 +474,7 @@ void ReadFLACCueData(const char16_t* path, FLACCueData& data) {
     if (auto found = walk.comments.find(kCueSheetItem); found != walk.comments.end()) {
       data.hasComment = true;
       data.commentText = std::move(found->second);
+      data.commentCodePage = std::move(walk.cueCodePage);
     }
     data.hasBlock = walk.hasCueBlock;
     data.blockTracks = std::move(walk.cueTracks);

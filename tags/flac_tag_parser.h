@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tags/cue_text_source.h"
+#include "tags/code_page_detection.h"
 #include "tags/flac_metadata.h"
 #include "tags/tag_parser.h"
 
@@ -36,6 +37,7 @@ struct FLACCueData {
   bool hasComment = false;     // a CUESHEET Vorbis comment
   bool commentTooLarge = false;  // the comment block was too large to be read
   std::u16string commentText;  // its value, decoded as CFLACTagParser does
+  TagCodePage commentCodePage;  // how, where it was no UTF-8
   bool hasBlock = false;       // a CUESHEET metadata block
   std::vector<FLACCueTrack> blockTracks;  // every track but the lead-out, in block order
 };
@@ -76,9 +78,11 @@ std::vector<FLACCueTrack> GetFLACBlockTracks(const flac::CueSheet& block, uint32
 
 // Stores one comment, `length` bytes of UTF-8 of the form KEY=value, as
 // libFLAC hands it over: the key before the first '=' upper-cased, the value
-// after it up to a NUL character. Empty comments and comments without '='
-// are skipped. True when an item was stored.
-bool AddFLACComment(const unsigned char* bytes, uint32_t length, TagItems& items);
+// after it up to a NUL character. A comment that is no UTF-8 (some old
+// taggers wrote the ANSI code page) is read as DecodeTagText reads it, and
+// `codePage` (may be null) learns how it was read. Empty comments and
+// comments without '=' are skipped. True when an item was stored.
+bool AddFLACComment(const unsigned char* bytes, uint32_t length, TagItems& items, TagCodePage* codePage = nullptr);
 
 // The 8-bit name in the system's ANSI code page that libFLAC releases taking
 // ANSI names are given: the path's own, or where that loses characters the

@@ -4,63 +4,17 @@
 #include <new>
 #include <vector>
 
+#include "platform/code_page.h"
 #include "platform/file.h"
+#include "tags/code_page_detection.h"
 #include "tags/text_conversion.h"
 
 namespace {
 
-// The length of the strict UTF-8 character at bytes[0], or 0 when none
-// starts there (also when it is cut off by the end).
-size_t Utf8CharacterLength(const unsigned char* bytes, size_t size) {
-  const unsigned char lead = bytes[0];
-  if (lead < 0x80) {
-    return 1;
-  }
-  size_t trail;
-  unsigned char low = 0x80;
-  unsigned char high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    trail = 1;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    trail = 2;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    trail = 3;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (trail > size - 1) {
-    return 0;
-  }
-  for (size_t k = 1; k <= trail; ++k) {
-    if (bytes[k] < low || bytes[k] > high) {
-      return 0;
-    }
-    low = 0x80;
-    high = 0xBF;
-  }
-  return trail + 1;
-}
-
-// An invalid byte is skipped alone, so the count resynchronises at the next
-// character.
-void CountUtf8(const unsigned char* bytes, size_t size, SideCueDecoding& decoding) {
-  size_t i = 0;
-  while (i < size) {
-    const size_t length = Utf8CharacterLength(bytes + i, size - i);
-    if (length == 0) {
-      ++decoding.invalidBytes;
-      ++i;
-      continue;
-    }
-    if (length > 1) {
-      ++decoding.validMultiByte;
-    }
-    i += length;
-  }
+void NoteUtf8Counts(std::string_view text, SideCueDecoding& decoding) {
+  const Utf8Counts counts = CountUtf8(text);
+  decoding.invalidBytes = counts.invalidBytes;
+  decoding.validMultiByte = counts.validMultiByte;
 }
 
 // The units after the byte order mark; a last odd byte is no unit and is dropped.
@@ -75,7 +29,33 @@ std::u16string DecodeUtf16(const unsigned char* bytes, size_t size, bool bigEndi
   return text;
 }
 
-std::u16string Decode(const unsigned char* data, size_t size, SideCueDecoding& decoding) {
+// UTF-16 without a byte order mark, as some tools write cue files: a cue
+// sheet is mostly ASCII, so most of its units have a zero high byte, which
+// tells the byte order. Valid 8-bit text has no zero bytes.
+bool GuessUtf16(const unsigned char* data, size_t size, bool& bigEndian) {
+  constexpr size_t kShortest = 16;
+  if (size < kShortest) {
+    return false;
+  }
+  size_t evenZeros = 0;
+  size_t oddZeros = 0;
+  for (size_t i = 0; i + 1 < size; i += 2) {
+    evenZeros += data[i] == 0;
+    oddZeros += data[i + 1] == 0;
+  }
+  const size_t units = size / 2;
+  if (oddZeros * 2 >= units && evenZeros * 4 <= oddZeros) {
+    bigEndian = false;
+    return true;
+  }
+  if (evenZeros * 2 >= units && oddZeros * 4 <= evenZeros) {
+    bigEndian = true;
+    return true;
+  }
+  return false;
+}
+
+std::u16string Decode(const unsigned char* data, size_t size, uint32_t systemCodePage, SideCueDecoding& decoding) {
   if (data == nullptr || size == 0 || size > static_cast<size_t>(INT32_MAX)) {
     return {};
   }
@@ -93,16 +73,24 @@ std::u16string Decode(const unsigned char* data, size_t size, SideCueDecoding& d
   // fallback behind it.
   if (size >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) {
     decoding.encoding = CueTextEncoding::kUtf8WithBOM;
-    CountUtf8(data + 3, size - 3, decoding);
+    NoteUtf8Counts(std::string_view(bytes + 3, size - 3), decoding);
     return ToWideString(std::string_view(bytes + 3, size - 3), platform::CodePage::kUtf8);
   }
-  // Cue files from older rippers are written in the ANSI code page; as UTF-8
-  // every accented letter of theirs would turn into U+FFFD. In a UTF-8 file,
-  // one stray byte must not turn every other letter into mojibake.
-  CountUtf8(data, size, decoding);
-  const bool ansi = decoding.invalidBytes > decoding.validMultiByte;
-  decoding.encoding = ansi ? CueTextEncoding::kAnsi : CueTextEncoding::kUtf8;
-  return ToWideString(std::string_view(bytes, size), ansi ? platform::CodePage::kAnsi : platform::CodePage::kUtf8);
+  bool bigEndian = false;
+  if (GuessUtf16(data, size, bigEndian)) {
+    decoding.encoding = bigEndian ? CueTextEncoding::kUtf16BEWithoutBOM : CueTextEncoding::kUtf16LEWithoutBOM;
+    return DecodeUtf16(data, size, bigEndian);
+  }
+  // Cue files from older rippers are written in the ANSI code page of the
+  // system they ran on, which need not be this one's.
+  const std::string_view text(bytes, size);
+  NoteUtf8Counts(text, decoding);
+  if (IsUtf8Text({decoding.invalidBytes, decoding.validMultiByte})) {
+    decoding.encoding = CueTextEncoding::kUtf8;
+    return ToWideString(text, platform::CodePage::kUtf8);
+  }
+  decoding.encoding = CueTextEncoding::kCodePage;
+  return DecodeLegacyText(text, systemCodePage, decoding.codePage);
 }
 
 // The last dot of the file name, npos when it has none. A dot in a folder
@@ -139,8 +127,12 @@ bool GetWholeNameCuePath(const char16_t* audioPath, std::u16string& cuePath) {
 }
 
 std::u16string DecodeSideCueText(const char* bytes, size_t size, SideCueDecoding* decoding) {
+  return DecodeSideCueText(bytes, size, platform::AnsiCodePageNumber(), decoding);
+}
+
+std::u16string DecodeSideCueText(const char* bytes, size_t size, uint32_t systemCodePage, SideCueDecoding* decoding) {
   SideCueDecoding found;
-  const std::u16string text = Decode(reinterpret_cast<const unsigned char*>(bytes), size, found);
+  const std::u16string text = Decode(reinterpret_cast<const unsigned char*>(bytes), size, systemCodePage, found);
   if (decoding != nullptr) {
     *decoding = found;
   }

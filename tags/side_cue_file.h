@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "tags/code_page_detection.h"
 #include "tags/cue_text_source.h"
 
 // The cue path for an audio path: the path up to the last dot of its file
@@ -18,24 +19,38 @@ bool GetSideCuePath(const char16_t* audioPath, std::u16string& cuePath);
 // a dot, whose one cue file GetSideCuePath names.
 bool GetWholeNameCuePath(const char16_t* audioPath, std::u16string& cuePath);
 
-enum class CueTextEncoding { kUtf8, kUtf8WithBOM, kUtf16LE, kUtf16BE, kAnsi };
+enum class CueTextEncoding {
+  kUtf8,
+  kUtf8WithBOM,
+  kUtf16LE,
+  kUtf16BE,
+  kUtf16LEWithoutBOM,
+  kUtf16BEWithoutBOM,
+  kCodePage,  // an 8-bit code page, chosen as `codePage` tells
+};
 
 // How a cue file's bytes were decoded, and the counts that chose between
-// UTF-8 and the ANSI code page (both 0 for UTF-16).
+// UTF-8 and an 8-bit code page (both 0 for UTF-16).
 struct SideCueDecoding {
   CueTextEncoding encoding = CueTextEncoding::kUtf8;
   uint32_t invalidBytes = 0;    // bytes that are part of no valid UTF-8 character
   uint32_t validMultiByte = 0;  // valid UTF-8 characters of two to four bytes
+  CodePageChoice codePage;      // kCodePage
 };
 
 // Decodes the bytes of a cue file: UTF-16 after a byte order mark FF FE or
-// FE FF; UTF-8 after a UTF-8 byte order mark, which is dropped; otherwise
-// UTF-8, unless the bytes that are part of no valid UTF-8 character outnumber
-// the valid characters of two bytes or more: then the ANSI code page. So a
-// UTF-8 file with a stray byte stays UTF-8 (the byte becomes U+FFFD), and a
-// file written in a code page, where almost every letter above ASCII is
-// invalid UTF-8, is read in that code page. Strict UTF-8: no overlong forms,
-// surrogates or code points above U+10FFFF. `decoding` may be null.
+// FE FF; UTF-8 after a UTF-8 byte order mark, which is dropped; UTF-16 where
+// zero bytes show it without a mark; otherwise UTF-8, unless the bytes that
+// are part of no valid UTF-8 character outnumber the valid characters of two
+// bytes or more: then the 8-bit code page that DecodeLegacyText chooses on a
+// system whose ANSI code page is `systemCodePage`. So a UTF-8 file with a
+// stray byte stays UTF-8 (the byte becomes U+FFFD), and a file written in a
+// code page, where almost every letter above ASCII is invalid UTF-8, is read
+// in that code page. `decoding` may be null.
+std::u16string DecodeSideCueText(const char* bytes, size_t size, uint32_t systemCodePage,
+                                 SideCueDecoding* decoding = nullptr);
+
+// The same on this system.
 std::u16string DecodeSideCueText(const char* bytes, size_t size, SideCueDecoding* decoding = nullptr);
 
 // Reads the cue file at `cuePath` whole and decodes it. Absent when there is

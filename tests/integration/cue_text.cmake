@@ -1,7 +1,8 @@
 # cue_text_test: the album and composer tags and the decoding of cue files
 # beside the audio file, on files that make_cue_text_files.py has wavpack,
 # flac, metaflac and Python's codecs write. The code page case runs once per
-# ANSI code page, in the locales that tag_readers.cmake compiles.
+# ANSI code page, in the locales that tag_readers.cmake compiles; so do the
+# samples of the code page corpus.
 sheetwalk_test_files(cue_text_files /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/make_cue_text_files.py)
 set(cue_text_environment ${wine_environment} SHEETWALK_TEST_FILES=${cue_text_files} LOCPATH=${tag_locales})
 set_tests_properties(cue_text_test PROPERTIES

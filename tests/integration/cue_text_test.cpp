@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "tests/integration/integration_support.h"
@@ -55,6 +58,29 @@ TEST_F(CueTextTest, FiveTagsAnswerWhereTheSheetCarriesThem) {
   // A player without values for them: the optional section goes.
   host.SetFileTags(TestFile(L"plain.flac"), {});
   EXPECT_EQ(TitleAt(L"plain.flac", 190000, kDiscFormat), L"2. Two");
+}
+
+std::string ReadFile(const std::wstring& path) {
+  std::ifstream in(std::filesystem::path(path), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// One sheet of each code page of the corpus, an all-capital one and UTF-16
+// without a byte order mark read right whatever the system's code page.
+TEST_F(CueTextTest, CorpusSheetsReadInTheirCodePage) {
+  std::ifstream samples(std::filesystem::path(TestFile(L"samples.txt")));
+  std::string name;
+  int count = 0;
+  while (samples >> name) {
+    const std::wstring wide(name.begin(), name.end());
+    const std::string expected = ReadFile(TestFile(wide + L".expected"));
+    ASSERT_FALSE(expected.empty()) << name;
+    const std::wstring text(reinterpret_cast<const wchar_t*>(expected.data()), expected.size() / sizeof(wchar_t));
+    EXPECT_EQ(TitleAt((wide + L".wav").c_str(), 10000, L"%submainartist%|%submaintitle%|%subtitle%"), text)
+        << name << " in code page " << GetACP();
+    ++count;
+  }
+  EXPECT_GE(count, 17);
 }
 
 // Whatever the code page: a UTF-8 file with one stray byte stays UTF-8, and

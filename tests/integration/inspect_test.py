@@ -114,12 +114,12 @@ CASES = [
         "decoding": {"encoding": "UTF-8", "reason": Has("1 bytes that are no UTF-8")},
         "sheet": {"performer": "Björk"}}),
     ("code page 1252", text_files, "en_US", ["cp1252.wav"], 0, {
-        "decoding": {"encoding": "ANSI code page 1252", "reason": Has("more bytes that are no UTF-8")},
+        "decoding": {"encoding": "code page 1252", "reason": Has("more bytes that are no UTF-8")},
         "sheet": {"performer": "Café Müller – Señor"}}),
-    ("code page 1251", text_files if on_wine else None, "ru_RU", ["cp1251.wav"], 0, {
-        "decoding": {"encoding": "ANSI code page 1251"}, "sheet": {"performer": "Кино – Цой"}}),
-    ("code page 932", text_files if on_wine else None, "ja_JP", ["cp932.wav"], 0, {
-        "decoding": {"encoding": "ANSI code page 932"}, "sheet": {"title": "無罪モラトリアム"}}),
+    ("code page 1251", text_files, "ru_RU", ["cp1251.wav"], 0, {
+        "decoding": {"encoding": "code page 1251", "detector": "WINDOWS-1251"}, "sheet": {"performer": "Кино – Цой"}}),
+    ("code page 932", text_files, "ja_JP", ["cp932.wav"], 0, {
+        "decoding": {"encoding": "code page 932"}, "sheet": {"title": "無罪モラトリアム"}}),
     ("parse stopped at a track without INDEX 01", scratch, None, ["stop.wav"], 0, {
         "parse": {"complete": False, "stopped_at_track": 2, "stopped_at_line": 5,
                   "reason": "track 2, from line 5, has no INDEX 01 line"},

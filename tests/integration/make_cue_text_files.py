@@ -2,7 +2,10 @@
 """Writes the files of cue_text_test into a folder: cue sheets that carry the
 album's date, genre, disc and composers (embedded by wavpack) and one that
 carries none of them (embedded by metaflac), and cue files beside WAV files
-in UTF-8 with a stray byte and in three ANSI code pages (Python's codecs).
+in UTF-8 with a stray byte and in three ANSI code pages (Python's codecs),
+and one sheet of each code page of make_code_page_sheets.py's corpus, with
+sample-NNN.expected (UTF-16 LE) holding how its album performer, album title
+and first track title must read, and samples.txt naming them.
 
     /usr/bin/python3 make_cue_text_files.py OUTPUT_DIR
 
@@ -14,6 +17,9 @@ import subprocess
 import sys
 import wave
 from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "data"))
+import make_code_page_sheets  # noqa: E402
 
 # As Exact Audio Copy writes a sheet, with the lines that foobar2000 adds.
 EAC_SHEET = (
@@ -97,6 +103,42 @@ def main():
     for codec, text in CODE_PAGE_SHEETS.items():
         (out / (codec + ".cue")).write_bytes(text.encode(codec))
         shutil.copy(silence, out / (codec + ".wav"))
+    write_corpus_samples(out, silence)
+
+
+# The first sheet of each code page, an all-capital one, and UTF-16 without a
+# byte order mark.
+def write_corpus_samples(out, silence):
+    corpus = make_code_page_sheets
+    seen = set()
+    names = []
+    for number, entry in enumerate(corpus.SHEETS, 1):
+        encoding, fields = entry[0], entry[1]
+        caps = "caps" in entry[2:]
+        if (encoding, caps) in seen or (caps and encoding != 1251):
+            continue
+        seen.add((encoding, caps))
+        names.append(write_sample(out, silence, number, encoding, fields, caps))
+    number = len(corpus.SHEETS) + 1
+    for encoding, fields in corpus.UNICODE_SHEETS:
+        if encoding == "utf-16le":
+            names.append(write_sample(out, silence, number, encoding, fields, False))
+            break
+        number += 1
+    (out / "samples.txt").write_text("".join(name + "\n" for name in names))
+
+
+def write_sample(out, silence, number, encoding, fields, caps):
+    corpus = make_code_page_sheets
+    name = f"sample-{number:03d}"
+    text = corpus.sheet_text(number, fields, caps)
+    (out / (name + ".cue")).write_bytes(corpus.encode(text, encoding))
+    shutil.copy(silence, out / (name + ".wav"))
+    performer, album, first = fields.split("|")[:3]
+    expected = "|".join(part.upper() if caps else part for part in (performer, album, first.partition("@")[0]))
+    expected = corpus.decode(corpus.encode(expected, encoding), encoding)
+    (out / (name + ".expected")).write_bytes(expected.encode("utf-16-le"))
+    return name
 
 
 if __name__ == "__main__":

@@ -260,6 +260,10 @@ TEST(ReadAPEv2CueTest, WhereTheTagIsLookedFor) {
        std::u16string(kCueTextLimit, u'x')},
       {"ValueOverTheLimit", Tag(Item("CUESHEET", std::string(kCueTextLimit + 1, 'x'))), APECueStatus::kTooLarge,
        false, u""},
+      // Some old taggers wrote the value in their system's ANSI code page.
+      {"ValueInACodePage",
+       body + Tag(Item("CUESHEET", "PERFORMER \"\xCA\xE8\xED\xEE\"\r\nTITLE \"\xC3\xF0\xF3\xEF\xEF\xE0 \xEA\xF0\xEE\xE2\xE8\"")),
+       APECueStatus::kFound, false, u"PERFORMER \"\u041A\u0438\u043D\u043E\"\r\nTITLE \"\u0413\u0440\u0443\u043F\u043F\u0430 \u043A\u0440\u043E\u0432\u0438\""},
   };
   for (const PlacementCase& c : cases) {
     SCOPED_TRACE(c.name);

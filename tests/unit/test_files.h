@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 namespace test_files {
@@ -34,13 +35,23 @@ inline std::u16string Widen(const std::string& asciiPath) {
   return wide;
 }
 
+// Runs the Python script tests/data/<script>, which writes its files into
+// `folder`.
+inline bool RunDataScript(const std::string& script, const std::string& folder, const std::string& options = "") {
+  const std::string command = std::string("/usr/bin/python3 '") + SHEETWALK_SOURCE_DIR + "/tests/data/" + script +
+                              "' '" + folder + "'" + options;
+  return std::system(command.c_str()) == 0;
+}
+
 // Runs tests/data/make_tag_files.py, which has the independent tools write
 // the tag reader test files into `folder`.
 inline bool MakeTagFiles(const std::string& folder, bool large) {
-  const std::string command = std::string("/usr/bin/python3 '") + SHEETWALK_SOURCE_DIR +
-                              "/tests/data/make_tag_files.py' '" + folder + "'" +
-                              (large ? " --large" : "");
-  return std::system(command.c_str()) == 0;
+  return RunDataScript("make_tag_files.py", folder, large ? " --large" : "");
+}
+
+inline std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }  // namespace test_files
