@@ -9,7 +9,7 @@
 #include <map>
 #include <string>
 #include <string_view>
-
+#include <utility>
 #include <vector>
 
 #include "cuesheet/cue_sheet.h"
@@ -17,10 +17,11 @@
 #include "tags/ape_tag_parser.h"
 #include "tags/cue_text_source.h"
 #include "tags/flac_tag_parser.h"
+#include "tags/folder_cue_search.h"
 #include "tags/side_cue_file.h"
 
 // The places of a cue sheet, in the lookup's order.
-enum class CueSource { kAPEv2Item, kFLACComment, kSideFile, kFLACCueBlock };
+enum class CueSource { kAPEv2Item, kFLACComment, kSideFile, kFolderCueFile, kFLACCueBlock };
 
 // What one place gave in one search.
 struct CueSourceReport {
@@ -29,9 +30,10 @@ struct CueSourceReport {
   CueTextOutcome outcome = CueTextOutcome::kAbsent;
   APECueResult ape;                                  // kAPEv2Item
   FLACReadStatus flac = FLACReadStatus::kUnreadable;  // kFLACComment, kFLACCueBlock
-  std::u16string path;                               // kSideFile: the file tried
-  uint64_t bytes = 0;                                // kSideFile: its size
-  SideCueDecoding decoding;                          // kSideFile, when read
+  std::u16string path;                               // kSideFile: the file tried; kFolderCueFile: the one taken
+  uint64_t bytes = 0;                                // kSideFile, kFolderCueFile: its size
+  SideCueDecoding decoding;                          // kSideFile, kFolderCueFile, when read
+  FolderCueSearch folder;                            // kFolderCueFile
   std::size_t blockTracks = 0;                       // kFLACCueBlock
 };
 
@@ -55,16 +57,20 @@ class CueSheetCache {
   // The cue sheet of the audio file at `path` (zero-terminated, borrowed), or
   // null when none of its sources gives cue text. Sources, in order: an APEv2
   // CUESHEET item, a FLAC CUESHEET comment, the cue file beside the audio
-  // file (named without the extension, else after the whole name).
+  // file (named without the extension, else after the whole name), a cue
+  // file of the audio file's folder whose FILE line names the audio file
+  // (searched only where neither of those names is there), and a FLAC
+  // CUESHEET block.
   // A hit touches no file and allocates nothing. A sheet whose parse stopped
   // early is kept: from a tag it is answered at once, from a side file only
   // from the next lookup on. The sheet and its tracks stay at the same
   // address until the cache goes.
   //
   // A miss for which every source was read is remembered with the attributes
-  // of the audio file and of its side cue files; until one of them changes, a
-  // later lookup of the path costs one attribute query per file and opens
-  // nothing. A miss in which something could not be read is not remembered.
+  // of the audio file, of its side cue files, of its folder where it was
+  // listed and of the folder's cue files that were read; until one of them
+  // changes, a later lookup of the path costs one attribute query per file
+  // or folder, and opens, lists and reads nothing. A miss in which something could not be read is not remembered.
   // No exception leaves the lookup: one inside it makes that lookup a miss.
   const CueSheet* GetCueSheet(const char16_t* path);
 
@@ -79,11 +85,16 @@ class CueSheetCache {
 
   // The files whose attributes tell whether a remembered miss still holds:
   // the audio file and its side cue files, with what one query said of each.
+  // A folder's time changes when a file in it is added, removed or renamed;
+  // a file rewritten in place changes only its own.
   struct Watched {
     std::array<std::u16string, 2> cuePaths;
     std::size_t cuePathCount = 0;
     platform::FileStamp audio;
     std::array<platform::FileStamp, 2> cues;
+    std::u16string folderPath;  // empty: the folder was not listed
+    platform::FileStamp folder;
+    std::vector<std::pair<std::u16string, platform::FileStamp>> folderCues;  // the cue files read there
   };
 
  private:
