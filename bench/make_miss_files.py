@@ -50,6 +50,24 @@ def main(folder):
     tag["Title"] = "No cue sheet"
     tag["Cover Art (Front)"] = APEValue(b"cover.jpg\0" + os.urandom(30 << 20), BINARY)
     tag.save("cover_30MB.ape")
+    # A folder of 2,000 files: silence.wav without a sheet, 20 discs each
+    # with a 12-track sheet that names it, and 1,959 pictures.
+    folder = "2000 files"
+    shutil.rmtree(folder, ignore_errors=True)
+    os.mkdir(folder)
+    shutil.copy("silence.wav", os.path.join(folder, "silence.wav"))
+    for disc in range(20):
+        audio = f"Disc {disc + 1:02d}.flac"
+        open(os.path.join(folder, audio), "wb").close()
+        lines = ['REM GENRE Jazz', 'REM DATE 1959', 'PERFORMER "Quintet"', f'TITLE "Disc {disc + 1}"',
+                 f'FILE "{audio}" WAVE']
+        for n in range(1, 13):
+            lines += [f'  TRACK {n:02d} AUDIO', f'    TITLE "Standard number {n}"', '    PERFORMER "Quintet"',
+                      f'    INDEX 01 {4 * (n - 1):02d}:00:00']
+        with open(os.path.join(folder, f"CD{disc + 1:02d}.cue"), "w", newline="\r\n") as f:
+            f.write("\n".join(lines) + "\n")
+    for n in range(1959):
+        open(os.path.join(folder, f"scan {n:04d}.jpg"), "wb").close()
 
 
 if __name__ == "__main__":
