@@ -56,8 +56,9 @@ TEST_F(FolderCueTest, CueFileAddedAfterARememberedMissIsFound) {
   DeleteFileW(cue.c_str());  // from an earlier run
   EXPECT_EQ(AlbumOf(L"added\\x.flac"), L"player's /");
   EXPECT_EQ(AlbumOf(L"added\\x.flac"), L"player's /");  // the remembered miss
-  // The folder's time is kept in steps of milliseconds: a file added in the
-  // same step as the listing would leave it as it was.
+  // File systems date a folder's change by a clock tick of a few
+  // milliseconds: a file added in the tick of the listing would leave the
+  // folder's time as the listing saw it.
   Sleep(50);
   ASSERT_TRUE(CopyFileW(FolderCue(L"spare.cue").c_str(), cue.c_str(), FALSE));
   EXPECT_EQ(AlbumOf(L"added\\x.flac"), L"Added Album 2/2");

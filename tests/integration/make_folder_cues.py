@@ -30,11 +30,9 @@ def main():
     shutil.rmtree(out, ignore_errors=True)
     out.mkdir(parents=True)
     silence = out / "silence.wav"
-    with wave.open(str(silence), "wb") as w:
-        w.setnchannels(1)
-        w.setsampwidth(2)
-        w.setframerate(8000)
-        w.writeframes(b"\0\0" * 8000)
+    with wave.open(str(silence), "wb") as w:  # a second, mono, 8 kHz
+        w.setparams((1, 2, 8000, 8000, "NONE", "not compressed"))
+        w.writeframes(bytes(2 * 8000))
     flac = out / "silence.flac"
     subprocess.run(["flac", "-s", "-f", str(silence), "-o", str(flac)], check=True)
 
