@@ -9,6 +9,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+
 #include <utility>
 #include <vector>
 
@@ -70,7 +71,8 @@ class CueSheetCache {
   // of the audio file, of its side cue files, of its folder where it was
   // listed and of the folder's cue files that were read; until one of them
   // changes, a later lookup of the path costs one attribute query per file
-  // or folder, and opens, lists and reads nothing. A miss in which something could not be read is not remembered.
+  // or folder, and opens, lists and reads nothing. A miss in which something
+  // could not be read is not remembered.
   // No exception leaves the lookup: one inside it makes that lookup a miss.
   const CueSheet* GetCueSheet(const char16_t* path);
 
@@ -84,7 +86,8 @@ class CueSheetCache {
   static constexpr std::size_t kMaxRememberedMisses = 256;
 
   // The files whose attributes tell whether a remembered miss still holds:
-  // the audio file and its side cue files, with what one query said of each.
+  // the audio file, its side cue files, its folder and the cue files read
+  // there, with what one query said of each.
   // A folder's time changes when a file in it is added, removed or renamed;
   // a file rewritten in place changes only its own.
   struct Watched {

@@ -60,8 +60,10 @@ std::u16string_view FileLineName(std::u16string_view value) {
 bool ReadHead(const char16_t* path, std::u16string& text) {
   platform::File file;
   if (!file.Open(path, platform::FileAccess::kSequential)) return false;
+  uint64_t size = 0;
+  if (!file.GetSize(size)) return false;
   try {
-    std::string bytes(kFolderCueScanBytes, '\0');
+    std::string bytes(static_cast<std::size_t>(std::min<uint64_t>(size, kFolderCueScanBytes)), '\0');
     uint32_t got = 0;
     if (!file.Read(bytes.data(), static_cast<uint32_t>(bytes.size()), got)) return false;
     text = DecodeSideCueText(bytes.data(), got);
