@@ -139,13 +139,9 @@ CueTextOutcome FindFolderCueFile(const char16_t* audioPath, FolderCueSearch& sea
   folder.audioName = LastComponent(path);
   folder.prefix.assign(path.substr(0, path.size() - folder.audioName.size()));
   if (folder.audioName.empty()) return CueTextOutcome::kAbsent;
-  // The folder itself, without the separator, except for a root ("C:\", "/").
-  search.folder = folder.prefix;
-  if (search.folder.empty()) {
-    search.folder = u".";
-  } else if (search.folder.size() > 1 && search.folder[search.folder.size() - 2] != u':') {
-    search.folder.pop_back();
-  }
+  // With its separator: "C:\" is the drive's root, "C:" the drive's current
+  // folder, and a share's root "\\server\share" has no attributes without it.
+  search.folder = folder.prefix.empty() ? std::u16string(u".") : folder.prefix;
   if (!platform::GetFileStamp(search.folder.c_str(), search.folderStamp)) return CueTextOutcome::kUnreadable;
 
   std::vector<std::u16string> cueNames;
