@@ -1,6 +1,7 @@
 #include "tags/folder_cue_search.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <new>
 
 #include "tags/side_cue_file.h"
