@@ -80,10 +80,13 @@ std::u16string Quoted(std::u16string_view name) { return u"\"" + std::u16string(
 
 std::u16string FolderReason(const CueSourceReport& place) {
   const FolderCueSearch& folder = place.folder;
-  if (!folder.listed) {
-    if (place.outcome == CueTextOutcome::kUnreadable) return u"the folder could not be listed";
-    return u"not searched: a cue file named after the audio file is there";
+  switch (folder.skipped) {
+    case FolderCueSkip::kNamedCueFile: return u"not searched: a cue file named after the audio file is there";
+    case FolderCueSkip::kEarlierUnreadable:
+      return u"not searched while an earlier place could not be read; every lookup tries again";
+    case FolderCueSkip::kNone: break;
   }
+  if (!folder.listed) return u"the folder could not be listed";
   switch (place.outcome) {
     case CueTextOutcome::kFound: return u"read, " + Number(place.bytes) + u" bytes";
     case CueTextOutcome::kUnreadable: return u"a cue file there could not be read";

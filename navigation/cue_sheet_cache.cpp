@@ -96,14 +96,21 @@ CueTextOutcome ReadSideCueFiles(Search& search, Found& found) {
 // A cue file of the folder whose FILE line names the audio file, where no
 // cue file is named after it. The folder and the cue files read there are
 // watched, so that a remembered miss ends when one is added, renamed or
-// rewritten.
+// rewritten. A search that an unreadable place keeps from being remembered
+// is repeated by every lookup: the folder is then not listed, or each tick
+// would list it and read its cue files again.
 CueTextOutcome ReadFolderCueFile(Search& search, Found& found) {
   CueSourceReport* note = search.Note(CueSource::kFolderCueFile);
   Watched& watched = search.watched;
-  for (std::size_t i = 0; i < watched.cuePathCount; ++i) {
-    if (watched.cues[i].exists && !watched.cues[i].directory) return Noted(note, CueTextOutcome::kAbsent);
-  }
   FolderCueSearch folder;
+  for (std::size_t i = 0; i < watched.cuePathCount; ++i) {
+    if (watched.cues[i].exists && !watched.cues[i].directory) folder.skipped = FolderCueSkip::kNamedCueFile;
+  }
+  if (folder.skipped == FolderCueSkip::kNone && !search.conclusive) folder.skipped = FolderCueSkip::kEarlierUnreadable;
+  if (folder.skipped != FolderCueSkip::kNone) {
+    if (note != nullptr) note->folder = std::move(folder);
+    return Noted(note, CueTextOutcome::kAbsent);
+  }
   CueTextOutcome outcome = FindFolderCueFile(search.path, folder);
   if (folder.listed) {
     watched.folderPath = folder.folder;

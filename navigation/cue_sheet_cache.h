@@ -60,7 +60,8 @@ class CueSheetCache {
   // CUESHEET item, a FLAC CUESHEET comment, the cue file beside the audio
   // file (named without the extension, else after the whole name), a cue
   // file of the audio file's folder whose FILE line names the audio file
-  // (searched only where neither of those names is there), and a FLAC
+  // (searched only where neither of those names is there and every place
+  // before could be read), and a FLAC
   // CUESHEET block.
   // A hit touches no file and allocates nothing. A sheet whose parse stopped
   // early is kept: from a tag it is answered at once, from a side file only

@@ -41,8 +41,16 @@ struct FolderCueFile {
   std::u16string alsoNamed;   // kNamesSeveralFiles: a second file it names
 };
 
+// Why a folder was not searched.
+enum class FolderCueSkip {
+  kNone,
+  kNamedCueFile,      // a cue file named after the audio file is there
+  kEarlierUnreadable, // an earlier place could not be read: the search is repeated anyway
+};
+
 // What one search of the folder saw.
 struct FolderCueSearch {
+  FolderCueSkip skipped = FolderCueSkip::kNone;
   std::u16string folder;            // the folder listed; empty when none was
   platform::FileStamp folderStamp;  // taken before it was listed
   bool listed = false;

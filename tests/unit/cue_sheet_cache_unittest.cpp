@@ -79,6 +79,8 @@ TEST_F(CueSheetCacheTest, RememberedMissEndsWhenAFileThatCouldHoldTheSheetChange
 TEST_F(CueSheetCacheTest, MissOfAFileThatCouldNotBeReadIsNotRemembered) {
   CueSheetCache cache;
   const std::u16string path = test_files::Widen(File("later.wav"));
+  // Each lookup searches again: the folder is not listed on every tick.
+  test_files::WriteBytes(File("Album.cue"), CueNaming("later.wav"));
   EXPECT_EQ(cache.GetCueSheet(path.c_str()), nullptr);
   EXPECT_EQ(cache.RememberedMisses(), 0u);
   test_files::WriteBytes(File("later.wav.cue"), kCue);
