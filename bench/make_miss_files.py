@@ -49,9 +49,12 @@ def main(folder):
             at += 4 + int.from_bytes(data[at + 1:at + 4], "big")
         f.seek(at)
         f.write(b"\x01\xff\xff\xff")
-    # A cue file of 6.5 MiB of tracks, over the limit for cue text.
-    shutil.copy("silence.wav", "cue_over_limit.wav")
-    with open("cue_over_limit.cue", "w") as f:
+    # A cue file of 6.5 MiB of tracks, over the limit for cue text, in a
+    # folder of its own: the other files' first lookups read the folder's
+    # cue files.
+    os.makedirs("over limit", exist_ok=True)
+    shutil.copy("silence.wav", "over limit/cue_over_limit.wav")
+    with open("over limit/cue_over_limit.cue", "w") as f:
         f.writelines(f"TRACK 01 AUDIO\nINDEX 01 {n // 4500}:{n // 75 % 60:02d}:{n % 75:02d}\n" for n in range(210_000))
     for name, size in (("cover_1MB.flac", 1 << 20), ("cover_10MB.flac", 10 << 20)):
         with open("cover.jpg", "wb") as f:
@@ -68,6 +71,24 @@ def main(folder):
     tag["Title"] = "No cue sheet"
     tag["Cover Art (Front)"] = APEValue(b"cover.jpg\0" + os.urandom(30 << 20), BINARY)
     tag.save("cover_30MB.ape")
+    # A folder of 2,000 files: silence.wav without a sheet, 20 discs each
+    # with a 12-track sheet that names it, and 1,959 pictures.
+    folder = "2000 files"
+    shutil.rmtree(folder, ignore_errors=True)
+    os.mkdir(folder)
+    shutil.copy("silence.wav", os.path.join(folder, "silence.wav"))
+    for disc in range(20):
+        audio = f"Disc {disc + 1:02d}.flac"
+        open(os.path.join(folder, audio), "wb").close()
+        lines = ['REM GENRE Jazz', 'REM DATE 1959', 'PERFORMER "Quintet"', f'TITLE "Disc {disc + 1}"',
+                 f'FILE "{audio}" WAVE']
+        for n in range(1, 13):
+            lines += [f'  TRACK {n:02d} AUDIO', f'    TITLE "Standard number {n}"', '    PERFORMER "Quintet"',
+                      f'    INDEX 01 {4 * (n - 1):02d}:00:00']
+        with open(os.path.join(folder, f"CD{disc + 1:02d}.cue"), "w", newline="\r\n") as f:
+            f.write("\n".join(lines) + "\n")
+    for n in range(1959):
+        open(os.path.join(folder, f"scan {n:04d}.jpg"), "wb").close()
 
 
 if __name__ == "__main__":

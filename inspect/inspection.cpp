@@ -55,6 +55,7 @@ const char* PlaceName(CueSource source) {
     case CueSource::kAPEv2Item: return "APEv2 tag, item CUESHEET";
     case CueSource::kFLACComment: return "FLAC comment CUESHEET";
     case CueSource::kSideFile: return "cue file beside the audio file";
+    case CueSource::kFolderCueFile: return "cue file in the folder whose FILE line names the audio file";
     case CueSource::kFLACCueBlock: return "FLAC CUESHEET block";
   }
   return "";
@@ -78,6 +79,61 @@ std::u16string LookedFor(const InspectOptions& options) {
 
 std::u16string OverLimit() {
   return u", over the " + Number(kCueTextLimit / (1024 * 1024)) + u" MiB limit for cue text";
+}
+
+std::u16string Quoted(std::u16string_view name) { return u"\"" + std::u16string(name) + u"\""; }
+
+std::u16string FolderReason(const CueSourceReport& place) {
+  const FolderCueSearch& folder = place.folder;
+  switch (folder.skipped) {
+    case FolderCueSkip::kNamedCueFile: return u"not searched: a cue file named after the audio file is there";
+    case FolderCueSkip::kEarlierUnreadable:
+      return u"not searched while an earlier place could not be read; the search is repeated after a second";
+    case FolderCueSkip::kNone: break;
+  }
+  if (!folder.listed) return u"the folder could not be listed";
+  switch (place.outcome) {
+    case CueTextOutcome::kFound: return u"read, " + Number(place.bytes) + u" bytes";
+    case CueTextOutcome::kUnreadable: return u"a cue file there could not be read";
+    case CueTextOutcome::kAbsent: break;
+  }
+  if (folder.cueFiles == 0) return u"no cue file in the folder";
+  return u"no cue file of the folder belongs to this file";
+}
+
+// Why the folder search took or refused one cue file.
+std::u16string Verdict(const FolderCueSearch& folder, const FolderCueFile& file) {
+  switch (file.verdict) {
+    case FolderCueVerdict::kNamesThisFile:
+      return u"taken: its FILE line names " + Quoted(file.named) + u", this file or its name with another extension";
+    case FolderCueVerdict::kOnlyPair:
+      return u"taken: its FILE line names " + Quoted(file.named) +
+             u", which is not in the folder; it is the folder's only cue file, and no other file there has this "
+             u"file's extension";
+    case FolderCueVerdict::kNamesAnotherFile:
+      return u"refused: its FILE line names " + Quoted(file.named) + u", another file of this folder, which it belongs to";
+    case FolderCueVerdict::kNamesMissingFile:
+      return u"refused: its FILE line names " + Quoted(file.named) + u", which is not this file and not in the folder; " +
+             (folder.cueFiles > 1 ? Number(folder.cueFiles) + u" cue files are in the folder"
+                                  : Number(folder.sameExtensionFiles) + u" other files there have this file's extension");
+    case FolderCueVerdict::kNamesSeveralFiles:
+      return u"refused: its FILE lines name more than one file: " + Quoted(file.named) + u" and " + Quoted(file.alsoNamed);
+    case FolderCueVerdict::kNamesNoFile:
+      return u"refused: no FILE line in its first " + Number(kFolderCueScanBytes / 1024) + u" KiB";
+    case FolderCueVerdict::kUnreadable: return u"it, or the file it names, could not be read";
+  }
+  return {};
+}
+
+void AddFolderSearch(ReportObject& row, const FolderCueSearch& folder) {
+  if (!folder.listed) return;
+  row.Add("folder", folder.folder).Add("cue_files_in_folder", static_cast<int64_t>(folder.cueFiles));
+  ReportList& read = row.AddList("cue_files_read");
+  for (const FolderCueFile& file : folder.read) read.Append().Add("path", file.path).Add("verdict", Verdict(folder, file));
+  if (folder.cueFiles > folder.read.size() && !folder.taken.has_value()) {
+    row.Add("not_read", Number(folder.cueFiles - folder.read.size()) + u" cue files after the first " +
+                            Number(kMaxFolderCueFiles) + u" by name");
+  }
 }
 
 std::u16string Reason(const CueSourceReport& place, const InspectOptions& options) {
@@ -117,6 +173,7 @@ std::u16string Reason(const CueSourceReport& place, const InspectOptions& option
         case CueTextOutcome::kUnreadable: return u"there, but it could not be read";
       }
       break;
+    case CueSource::kFolderCueFile: return FolderReason(place);
     case CueSource::kFLACCueBlock:
       return u"a CUESHEET block of " + Number(place.blockTracks) + u" tracks besides the lead-out";
   }
@@ -152,7 +209,7 @@ void AddDecoding(ReportObject& out, const CueLookupReport& report, const CueSour
     AddCodePage(decoding, winner.flacCodePage.choice, u"a FLAC comment that is no UTF-8");
     return;
   }
-  if (winner.source != CueSource::kSideFile) {
+  if (winner.source != CueSource::kSideFile && winner.source != CueSource::kFolderCueFile) {
     decoding.Add("encoding", report.droppedByteOrderMark ? "UTF-8 with a BOM" : "UTF-8")
         .Add("reason", "tag text is UTF-8 by the tag format");
     return;
@@ -262,8 +319,11 @@ bool InspectFile(const std::u16string& path, const InspectOptions& options, Repo
   for (const CueSourceReport& place : lookup.sources) {
     ReportObject& row = places.Append();
     row.Add("place", PlaceName(place.source));
-    if (place.source == CueSource::kSideFile && !place.path.empty()) row.Add("path", place.path);
+    if ((place.source == CueSource::kSideFile || place.source == CueSource::kFolderCueFile) && !place.path.empty()) {
+      row.Add("path", place.path);
+    }
     row.Add("outcome", OutcomeName(place)).Add("reason", Reason(place, options));
+    if (place.consulted && place.source == CueSource::kFolderCueFile) AddFolderSearch(row, place.folder);
     if (place.consulted && place.outcome == CueTextOutcome::kFound) winner = &place;
   }
 

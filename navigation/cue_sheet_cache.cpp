@@ -103,6 +103,41 @@ CueTextOutcome ReadSideCueFiles(Search& search, Found& found) {
   return CueTextOutcome::kAbsent;
 }
 
+// A cue file of the folder whose FILE line names the audio file, where no
+// cue file is named after it. The folder and the cue files read there are
+// watched, so that a remembered miss ends when one is added, renamed or
+// rewritten. Where an earlier place could not be read, the whole search is
+// repeated a second later anyway: the folder waits for that search.
+CueTextOutcome ReadFolderCueFile(Search& search, Found& found) {
+  CueSourceReport* note = search.Note(CueSource::kFolderCueFile);
+  Watched& watched = search.watched;
+  FolderCueSearch folder;
+  for (std::size_t i = 0; i < watched.cuePathCount; ++i) {
+    if (watched.cues[i].exists && !watched.cues[i].directory) folder.skipped = FolderCueSkip::kNamedCueFile;
+  }
+  if (folder.skipped == FolderCueSkip::kNone && !search.conclusive) folder.skipped = FolderCueSkip::kEarlierUnreadable;
+  if (folder.skipped != FolderCueSkip::kNone) {
+    if (note != nullptr) note->folder = std::move(folder);
+    return Noted(note, CueTextOutcome::kAbsent);
+  }
+  CueTextOutcome outcome = FindFolderCueFile(search.path, folder);
+  if (folder.listed) {
+    watched.folderPath = folder.folder;
+    watched.folder = folder.folderStamp;
+    for (const FolderCueFile& file : folder.read) watched.folderCues.emplace_back(file.path, file.stamp);
+  }
+  if (outcome == CueTextOutcome::kFound) {
+    const FolderCueFile& taken = folder.read[*folder.taken];
+    outcome = ReadCueFile(taken.path.c_str(), found.text, note != nullptr ? &note->decoding : nullptr);
+    if (note != nullptr) {
+      note->path = taken.path;
+      note->bytes = taken.stamp.size;
+    }
+  }
+  if (note != nullptr) note->folder = std::move(folder);
+  return Noted(note, outcome);
+}
+
 // The FLAC CUESHEET block, from the read that looked for the comment.
 CueTextOutcome ReadFLACCueBlock(Search& search, Found& found) {
   // An unreadable FLAC file was noted as such by the comment's read.
@@ -131,6 +166,7 @@ constexpr CueSourceEntry kCueSources[] = {
     {CueSource::kAPEv2Item, &ReadAPEv2, true},
     {CueSource::kFLACComment, &ReadFLACComment, true},
     {CueSource::kSideFile, &ReadSideCueFiles, false},
+    {CueSource::kFolderCueFile, &ReadFolderCueFile, false},
     {CueSource::kFLACCueBlock, &ReadFLACCueBlock, true},
 };
 
@@ -273,6 +309,13 @@ bool CueSheetCache::MissStillHolds(const char16_t* path, const Watched& watched)
   if (!platform::GetFileStamp(path, now) || now != watched.audio) return false;
   for (std::size_t i = 0; i < watched.cuePathCount; ++i) {
     if (!platform::GetFileStamp(watched.cuePaths[i].c_str(), now) || now != watched.cues[i]) return false;
+  }
+  if (!watched.folderPath.empty() &&
+      (!platform::GetFileStamp(watched.folderPath.c_str(), now) || now != watched.folder)) {
+    return false;
+  }
+  for (const auto& [cuePath, stamp] : watched.folderCues) {
+    if (!platform::GetFileStamp(cuePath.c_str(), now) || now != stamp) return false;
   }
   return true;
 }

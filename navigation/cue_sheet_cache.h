@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include <utility>
 #include <vector>
 
 #include "cuesheet/cue_sheet.h"
@@ -17,10 +18,11 @@
 #include "tags/ape_tag_parser.h"
 #include "tags/cue_text_source.h"
 #include "tags/flac_tag_parser.h"
+#include "tags/folder_cue_search.h"
 #include "tags/side_cue_file.h"
 
 // The places of a cue sheet, in the lookup's order.
-enum class CueSource { kAPEv2Item, kFLACComment, kSideFile, kFLACCueBlock };
+enum class CueSource { kAPEv2Item, kFLACComment, kSideFile, kFolderCueFile, kFLACCueBlock };
 
 // What one place gave in one search.
 struct CueSourceReport {
@@ -30,10 +32,11 @@ struct CueSourceReport {
   APECueResult ape;                                  // kAPEv2Item
   FLACReadStatus flac = FLACReadStatus::kUnreadable;  // kFLACComment, kFLACCueBlock
   bool commentTooLarge = false;                      // kFLACComment: left unread for its size
-  std::u16string path;                               // kSideFile: the file tried
-  uint64_t bytes = 0;                                // kSideFile: its size
-  SideCueDecoding decoding;                          // kSideFile, when read
+  std::u16string path;                               // kSideFile: the file tried; kFolderCueFile: the one taken
+  uint64_t bytes = 0;                                // kSideFile, kFolderCueFile: its size
+  SideCueDecoding decoding;                          // kSideFile, kFolderCueFile, when read
   TagCodePage flacCodePage;                          // kFLACComment, when found
+  FolderCueSearch folder;                            // kFolderCueFile
   std::size_t blockTracks = 0;                       // kFLACCueBlock
   bool noTrack = false;  // it gave cue text without a track, and counts as absent
 };
@@ -58,7 +61,11 @@ class CueSheetCache {
   // The cue sheet of the audio file at `path` (zero-terminated, borrowed), or
   // null when none of its sources gives cue text. Sources, in order: an APEv2
   // CUESHEET item, a FLAC CUESHEET comment, the cue file beside the audio
-  // file (named without the extension, else after the whole name).
+  // file (named without the extension, else after the whole name), a cue
+  // file of the audio file's folder whose FILE line names the audio file
+  // (searched only where neither of those names is there and every place
+  // before could be read), and a FLAC
+  // CUESHEET block.
   // A hit touches no file and allocates nothing. A sheet whose parse stopped
   // early is kept: from a tag it is answered at once, from a side file only
   // from the next lookup on. The sheet and its tracks stay at the same
@@ -68,12 +75,13 @@ class CueSheetCache {
   // block whose tracks cannot be timed) counts as absent, as does one whose
   // cue text is larger than kCueTextLimit or refused by its reader.
   //
-  // A miss is remembered with the attributes of the audio file and of its
-  // side cue files; until one of them changes, a later lookup of the path
-  // costs one attribute query per file and opens nothing. A miss in which a
-  // file could not be opened or read is remembered for a second: a lookup
-  // within it costs a clock reading and touches no file, and the first one
-  // after it searches again.
+  // A miss is remembered with the attributes of the audio file, of its side
+  // cue files, of its folder where it was listed and of the folder's cue
+  // files that were read; until one of them changes, a later lookup of the
+  // path costs one attribute query per file or folder, and opens, lists and
+  // reads nothing. A miss in which a file could not be opened or read is
+  // remembered for a second: a lookup within it costs a clock reading and
+  // touches no file, and the first one after it searches again.
   // No exception leaves the lookup: one inside it makes that lookup a miss.
   const CueSheet* GetCueSheet(const char16_t* path);
 
@@ -87,13 +95,19 @@ class CueSheetCache {
   static constexpr std::size_t kMaxRememberedMisses = 256;
 
   // The files whose attributes tell whether a remembered miss still holds:
-  // the audio file and its side cue files, with what one query said of each.
+  // the audio file, its side cue files, its folder and the cue files read
+  // there, with what one query said of each.
+  // A folder's time changes when a file in it is added, removed or renamed;
+  // a file rewritten in place changes only its own.
   struct Watched {
     std::array<std::u16string, 2> cuePaths;
     std::size_t cuePathCount = 0;
     platform::FileStamp audio;
     std::array<platform::FileStamp, 2> cues;
     uint64_t retryAt = 0;  // nonzero: a file could not be read; search again from then on
+    std::u16string folderPath;  // empty: the folder was not listed
+    platform::FileStamp folder;
+    std::vector<std::pair<std::u16string, platform::FileStamp>> folderCues;  // the cue files read there
   };
 
  private:

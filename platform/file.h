@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -63,5 +65,16 @@ bool GetFileStamp(const char16_t* path, FileStamp& stamp);
 // The short (8.3) form of an existing file's path, where the file system has
 // one; false where it has none or the path cannot be shortened.
 bool GetShortPath(const char16_t* path, std::u16string& shortPath);
+
+// Lists the entries of the folder at `folder` (a path with or without the
+// trailing separator, or "." for the current folder), "." and ".." left
+// out, in the file system's own order. `visit` is called once per entry with
+// its name and whether it is a folder; the name is valid only during the
+// call. False when the folder cannot be listed.
+bool ListFolder(const char16_t* folder, const std::function<void(std::u16string_view name, bool directory)>& visit);
+
+// Compares two file names as Windows does: ordinal, ignoring letter case.
+// Negative, zero or positive, as `a` sorts before, with or after `b`.
+int CompareFileNames(std::u16string_view a, std::u16string_view b);
 
 }  // namespace platform

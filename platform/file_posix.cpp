@@ -1,10 +1,12 @@
 #include "platform/file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <memory>
 #include <string>
 
 #include "platform/code_page.h"
@@ -16,6 +18,26 @@ namespace {
 bool ToFileName(const char16_t* path, std::string& name) {
   name = EncodeText(path, CodePage::kUtf8);
   return !name.empty();
+}
+
+// The upper case of one UTF-16 unit, as Windows folds names for an ordinal
+// comparison that ignores case, for the scripts whose letters pair in fixed
+// steps: ASCII, Latin-1, Latin Extended-A, Greek and Cyrillic. Other units
+// stay as they are.
+char16_t FoldUnit(char16_t c) {
+  if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 0x20);
+  if (c < 0x80) return c;
+  if ((c >= 0xE0 && c <= 0xFE && c != 0xF7)) return static_cast<char16_t>(c - 0x20);
+  if (c == 0xFF) return 0x178;
+  if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149 && c != 0x17F) {
+    const bool oddPairs = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+    if (oddPairs ? (c % 2 == 0) : (c % 2 == 1)) return static_cast<char16_t>(c - 1);
+    return c;
+  }
+  if (c >= 0x3B1 && c <= 0x3CB && c != 0x3C2) return static_cast<char16_t>(c - 0x20);
+  if (c >= 0x430 && c <= 0x44F) return static_cast<char16_t>(c - 0x20);
+  if (c >= 0x450 && c <= 0x45F) return static_cast<char16_t>(c - 0x50);
+  return c;
 }
 
 }  // namespace
@@ -117,6 +139,42 @@ bool GetFileStamp(const char16_t* path, FileStamp& stamp) {
   stamp.size = static_cast<uint64_t>(info.st_size);
   stamp.lastWrite = static_cast<uint64_t>(info.st_mtim.tv_sec) * 1000000000u + static_cast<uint64_t>(info.st_mtim.tv_nsec);
   return true;
+}
+
+bool ListFolder(const char16_t* folder, const std::function<void(std::u16string_view name, bool directory)>& visit) {
+  std::string name;
+  if (folder == nullptr || !ToFileName(folder, name)) {
+    return false;
+  }
+  const std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(name.c_str()), &closedir);
+  if (listing == nullptr) {
+    return false;
+  }
+  errno = 0;
+  while (const dirent* entry = readdir(listing.get())) {
+    const std::string_view entryName(entry->d_name);
+    if (entryName == "." || entryName == "..") {
+      continue;
+    }
+    bool directory = entry->d_type == DT_DIR;
+    if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+      struct stat info;
+      directory = fstatat(dirfd(listing.get()), entry->d_name, &info, 0) == 0 && S_ISDIR(info.st_mode);
+    }
+    visit(DecodeText(entryName, CodePage::kUtf8), directory);
+    errno = 0;
+  }
+  return errno == 0;
+}
+
+int CompareFileNames(std::u16string_view a, std::u16string_view b) {
+  const std::size_t common = a.size() < b.size() ? a.size() : b.size();
+  for (std::size_t i = 0; i < common; ++i) {
+    const char16_t x = FoldUnit(a[i]);
+    const char16_t y = FoldUnit(b[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
 bool GetShortPath(const char16_t*, std::u16string&) {

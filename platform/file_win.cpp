@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <climits>
+
 #include "platform/utf16_view_win.h"
 
 namespace platform {
@@ -99,6 +102,69 @@ bool GetShortPath(const char16_t* path, std::u16string& shortPath) {
   result.resize(written);
   shortPath = std::move(result);
   return true;
+}
+
+namespace {
+
+// Closes a search handle however the listing ends.
+class FindHandle {
+ public:
+  explicit FindHandle(HANDLE handle) : handle_(handle) {}
+  ~FindHandle() {
+    if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
+  }
+  FindHandle(const FindHandle&) = delete;
+  FindHandle& operator=(const FindHandle&) = delete;
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+}  // namespace
+
+bool ListFolder(const char16_t* folder, const std::function<void(std::u16string_view name, bool directory)>& visit) {
+  if (folder == nullptr || *folder == u'\0') {
+    return false;
+  }
+  std::u16string pattern(folder);
+  if (pattern.back() != u'\\' && pattern.back() != u'/') {
+    pattern += u'\\';
+  }
+  pattern += u'*';
+  // The basic information leaves out the short names, and the large fetch
+  // asks for many entries per call: a folder of thousands of files takes a
+  // few calls.
+  WIN32_FIND_DATAW data;
+  const FindHandle find(FindFirstFileExW(AsWide(pattern.c_str()), FindExInfoBasic, &data, FindExSearchNameMatch,
+                                         nullptr, FIND_FIRST_EX_LARGE_FETCH));
+  if (find.get() == INVALID_HANDLE_VALUE) {
+    return GetLastError() == ERROR_FILE_NOT_FOUND;  // a drive's root may be empty
+  }
+  do {
+    const std::u16string_view name(AsUtf16(data.cFileName));
+    if (name == u"." || name == u"..") {
+      continue;
+    }
+    visit(name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+  } while (FindNextFileW(find.get(), &data));
+  return GetLastError() == ERROR_NO_MORE_FILES;
+}
+
+int CompareFileNames(std::u16string_view a, std::u16string_view b) {
+  // File names are far shorter than INT_MAX; longer text is compared by its
+  // first INT_MAX units and then by length.
+  if (a.empty() || b.empty()) {
+    return a.empty() ? (b.empty() ? 0 : -1) : 1;
+  }
+  const int lengthA = static_cast<int>(std::min<std::size_t>(a.size(), INT_MAX));
+  const int lengthB = static_cast<int>(std::min<std::size_t>(b.size(), INT_MAX));
+  switch (CompareStringOrdinal(AsWide(a.data()), lengthA, AsWide(b.data()), lengthB, TRUE)) {
+    case CSTR_LESS_THAN: return -1;
+    case CSTR_GREATER_THAN: return 1;
+    case CSTR_EQUAL: return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+    default: return a.compare(b);  // the call failed: ordinal, with case
+  }
 }
 
 }  // namespace platform

@@ -48,6 +48,13 @@ def make_scratch():
     (scratch / "notrack.cue").write_bytes(b'TITLE "No track"\r\n')
     (scratch / "large.cue").write_bytes(b"REM " + b"x" * (4 << 20) + b"\r\n")
     (scratch / "folder.flac").mkdir()
+    ripped = scratch / "ripped"
+    ripped.mkdir()
+    for name in ("CDImage.flac", "other.wav"):
+        shutil.copy(sources / "cd.wav", ripped / name)
+    (ripped / "Artist - Album.cue").write_bytes(b'TITLE "Ripped"\r\nFILE "CDImage.wav" WAVE\r\n'
+                                                b'  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n')
+    (ripped / "a.cue").write_bytes(b'FILE "other.wav" WAVE\r\n')
     if on_wine:
         for folder, audio in ((LONE, "p5.flac"), (INSTALLED, "p2.flac")):
             folder.mkdir(parents=True)
@@ -96,7 +103,7 @@ CASES = [
         "sources": [{}, {}, {"path": "p4.cue", **NO_SIDE}, {"path": "p4.flac.cue", "outcome": "found"}, NOT_LOOKED_AT],
         "sheet": {"title": "Whole Album"}}),
     ("native block last", sources, None, ["--at", "0:02.500", "p5.flac"], 0, {
-        "sources": [{}, {}, NO_SIDE, NO_SIDE, {"place": "FLAC CUESHEET block", "outcome": "found",
+        "sources": [{}, {}, NO_SIDE, NO_SIDE, {"outcome": "absent"}, {"place": "FLAC CUESHEET block", "outcome": "found",
                                                "reason": "a CUESHEET block of 3 tracks besides the lead-out"}],
         "decoding": {"encoding": "none"}, "sheet": {"title": "", "carries_text": False},
         "at": {"playing_track": 2, "previous": "left to the player", "next": "seeks to 0:04.000",
@@ -120,6 +127,16 @@ CASES = [
         "decoding": {"encoding": "code page 1251", "detector": "WINDOWS-1251"}, "sheet": {"performer": "Кино – Цой"}}),
     ("code page 932", text_files, "ja_JP", ["cp932.wav"], 0, {
         "decoding": {"encoding": "code page 932"}, "sheet": {"title": "無罪モラトリアム"}}),
+    ("cue file of the folder naming the file", scratch / "ripped", None, ["CDImage.flac"], 0, {
+        "sources": [{}, {}, NO_SIDE, NO_SIDE, {
+            "place": "cue file in the folder whose FILE line names the audio file", "path": "Artist - Album.cue",
+            "outcome": "found", "reason": "read, 82 bytes", "folder": ".", "cue_files_in_folder": 2,
+            "cue_files_read": [
+                {"path": "a.cue", "verdict": 'refused: its FILE line names "other.wav", another file of this folder, '
+                                             'which it belongs to'},
+                {"path": "Artist - Album.cue", "verdict": 'taken: its FILE line names "CDImage.wav", this file or its '
+                                                          'name with another extension'}]}, NOT_LOOKED_AT],
+        "decoding": {"encoding": "UTF-8"}, "sheet": {"title": "Ripped"}}),
     ("parse stopped at a track without INDEX 01", scratch, None, ["stop.wav"], 0, {
         "parse": {"complete": False, "stopped_at_track": 2, "stopped_at_line": 5,
                   "reason": "track 2, from line 5, has no INDEX 01 line"},
@@ -135,7 +152,12 @@ CASES = [
                              "reason": "4194310 bytes, over the 4 MiB limit for cue text"}], "navigable": False}),
     ("no cue sheet, then one", sources, None, ["cd.wav", "p1.flac"], 1, [
         {"sources": [ABSENT_APE, {"reason": "not a FLAC file"}, {"path": "cd.cue", **NO_SIDE},
-                     {"path": "cd.wav.cue", **NO_SIDE}], "navigable": False},
+                     {"path": "cd.wav.cue", **NO_SIDE},
+                     {"place": "cue file in the folder whose FILE line names the audio file", "outcome": "absent",
+                      "reason": "no cue file of the folder belongs to this file", "cue_files_in_folder": 7,
+                      "cue_files_read": [{"path": "p1.cue", "verdict": 'refused: its FILE line names "in.wav", which '
+                                          'is not this file and not in the folder; 7 cue files are in the folder'}]}],
+         "navigable": False},
         {"navigable": True}]),
     ("no libFLAC.dll near the program", LONE if on_wine else None, None, ["p5.flac"], 1, {
         "sources": [{}, {"outcome": "absent", "reason": "libFLAC.dll not found (looked for: " +

@@ -17,8 +17,9 @@ with wave.open("cd.wav", "wb") as w:
     w.writeframes(bytes(4 * 44100 * 6))
 PY
 
+# The sheets name a file that is not in the folder: cd.wav has no cue sheet.
 sheet() {  # sheet <album title>: tracks at 0:00, 0:02 and 0:04
-  printf 'PERFORMER "%s Artist"\r\nTITLE "%s"\r\nFILE "cd.wav" WAVE\r\n' "$1" "$1"
+  printf 'PERFORMER "%s Artist"\r\nTITLE "%s"\r\nFILE "in.wav" WAVE\r\n' "$1" "$1"
   printf '  TRACK 01 AUDIO\r\n    TITLE "One"\r\n    INDEX 01 00:00:00\r\n'
   printf '  TRACK 02 AUDIO\r\n    TITLE "Two"\r\n    INDEX 01 00:02:00\r\n'
   printf '  TRACK 03 AUDIO\r\n    TITLE "Three"\r\n    INDEX 00 00:03:00\r\n    INDEX 01 00:04:00\r\n'

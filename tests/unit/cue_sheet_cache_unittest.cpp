@@ -1,5 +1,6 @@
 // Remembered misses: a file without a cue sheet is searched once, and again
-// only when the audio file or one of its side cue files changes. The files
+// only when the audio file, one of its side cue files, its folder or a cue
+// file read in its folder changes. The files
 // come from Python's wave module, flac and metaflac.
 #include "navigation/cue_sheet_cache.h"
 
@@ -17,6 +18,9 @@
 namespace {
 
 const std::string kCue = "TITLE \"Album\"\nTRACK 01 AUDIO\n TITLE \"One\"\n INDEX 01 00:00:00\n";
+
+// kCue with a FILE line naming `audio`.
+std::string CueNaming(const std::string& audio) { return "FILE \"" + audio + "\" WAVE\n" + kCue; }
 
 void Shell(const std::string& command) { ASSERT_EQ(std::system(command.c_str()), 0) << command; }
 
@@ -40,6 +44,11 @@ TEST_F(CueSheetCacheTest, RememberedMissEndsWhenAFileThatCouldHoldTheSheetChange
     std::function<void(const CueSheetCacheTest&)> change;
   } kCases[] = {
       {"cue file put beside", "a.wav", [](auto& t) { test_files::WriteBytes(t.File("a.cue"), kCue); }},
+      {"cue file of another name naming it, put in the folder", "d.wav",
+       [](auto& t) { test_files::WriteBytes(t.File("Album d.cue"), CueNaming("d.flac")); }},
+      // In place: the folder's time stays, the cue file's own changes.
+      {"cue file of the folder rewritten to name it", "e.wav",
+       [](auto& t) { test_files::WriteBytes(t.File("Album e.cue"), CueNaming("E.WAV")); }},
       {"cue file named after the whole name", "b.wav",
        [](auto& t) { test_files::WriteBytes(t.File("b.wav.cue"), kCue); }},
       {"sheet written into the tags", "c.flac",
@@ -50,6 +59,9 @@ TEST_F(CueSheetCacheTest, RememberedMissEndsWhenAFileThatCouldHoldTheSheetChange
   };
   WriteSilence(File("a.wav"));
   WriteSilence(File("b.wav"));
+  WriteSilence(File("d.wav"));
+  WriteSilence(File("e.wav"));
+  test_files::WriteBytes(File("Album e.cue"), CueNaming("other.wav"));
   Shell("flac -s --no-padding -o " + File("c.flac") + " " + File("a.wav"));
   CueSheetCache cache;
   std::size_t remembered = 0;
@@ -70,6 +82,8 @@ TEST_F(CueSheetCacheTest, RememberedMissEndsWhenAFileThatCouldHoldTheSheetChange
 TEST_F(CueSheetCacheTest, MissOfAFileThatCouldNotBeOpenedIsRetriedAfterASecond) {
   CueSheetCache cache;
   const std::u16string path = test_files::Widen(File("later.wav"));
+  // The folder's cue file waits, too, for the search a second later.
+  test_files::WriteBytes(File("Album.cue"), CueNaming("later.wav"));
   CueLookupReport report;
   EXPECT_EQ(cache.GetCueSheet(path.c_str(), report), nullptr);
   EXPECT_FALSE(report.missRemembered);

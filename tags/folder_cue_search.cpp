@@ -1,0 +1,185 @@
+#include "tags/folder_cue_search.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <new>
+
+#include "tags/side_cue_file.h"
+
+namespace {
+
+bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
+bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+
+std::u16string_view TrimBlanks(std::u16string_view text) {
+  while (!text.empty() && (IsBlank(text.front()) || text.front() == u'\r')) text.remove_prefix(1);
+  while (!text.empty() && (IsBlank(text.back()) || text.back() == u'\r')) text.remove_suffix(1);
+  return text;
+}
+
+std::u16string_view LastComponent(std::u16string_view path) {
+  std::size_t at = path.size();
+  while (at > 0 && !IsSeparator(path[at - 1])) --at;
+  return path.substr(at);
+}
+
+// The extension with its dot, or nothing for a name without a dot.
+std::u16string_view Extension(std::u16string_view name) {
+  const std::size_t dot = name.rfind(u'.');
+  return dot == std::u16string_view::npos ? std::u16string_view() : name.substr(dot);
+}
+
+bool SameName(std::u16string_view a, std::u16string_view b) { return platform::CompareFileNames(a, b) == 0; }
+
+bool IsCueName(std::u16string_view name) {
+  return name.size() > 4 && SameName(name.substr(name.size() - 4), u".cue");
+}
+
+// A name that no file of a Windows folder can have, so no file of the
+// folder is asked for: it could reach a stream or a device.
+bool CannotBeAFileName(std::u16string_view name) {
+  if (name.empty() || name == u"." || name == u"..") return true;
+  return std::any_of(name.begin(), name.end(), [](char16_t c) {
+    return c < 0x20 || c == u'<' || c == u'>' || c == u':' || c == u'"' || c == u'|' || c == u'?' || c == u'*';
+  });
+}
+
+// The file name of a FILE line's value: quoted, up to the closing quote;
+// unquoted, the words before the file type (the last word), or the one word.
+std::u16string_view FileLineName(std::u16string_view value) {
+  value = TrimBlanks(value);
+  if (!value.empty() && value.front() == u'"') {
+    value.remove_prefix(1);
+    return TrimBlanks(value.substr(0, value.find(u'"')));
+  }
+  const std::size_t lastBlank = value.find_last_of(u" \t");
+  if (lastBlank != std::u16string_view::npos) value = TrimBlanks(value.substr(0, lastBlank));
+  return value;
+}
+
+// The first kFolderCueScanBytes of a cue file, decoded as a cue file is.
+bool ReadHead(const char16_t* path, std::u16string& text) {
+  platform::File file;
+  if (!file.Open(path, platform::FileAccess::kSequential)) return false;
+  uint64_t size = 0;
+  if (!file.GetSize(size)) return false;
+  try {
+    std::string bytes(static_cast<std::size_t>(std::min<uint64_t>(size, kFolderCueScanBytes)), '\0');
+    uint32_t got = 0;
+    if (!file.Read(bytes.data(), static_cast<uint32_t>(bytes.size()), got)) return false;
+    text = DecodeSideCueText(bytes.data(), got);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+struct Folder {
+  std::u16string prefix;  // the audio path up to its last separator, with it
+  std::u16string_view audioName;
+};
+
+enum class Presence { kThere, kNotThere, kUnknown };
+
+Presence FileInFolder(const Folder& folder, std::u16string_view name) {
+  if (CannotBeAFileName(name)) return Presence::kNotThere;
+  platform::FileStamp stamp;
+  if (!platform::GetFileStamp((folder.prefix + std::u16string(name)).c_str(), stamp)) return Presence::kUnknown;
+  return stamp.exists && !stamp.directory ? Presence::kThere : Presence::kNotThere;
+}
+
+FolderCueVerdict Judge(const Folder& folder, const FolderCueSearch& search, FolderCueFile& file) {
+  std::u16string text;
+  if (!ReadHead(file.path.c_str(), text)) return FolderCueVerdict::kUnreadable;
+  if (!FindNamedFile(text, file.named, file.alsoNamed)) {
+    return file.named.empty() ? FolderCueVerdict::kNamesNoFile : FolderCueVerdict::kNamesSeveralFiles;
+  }
+  if (SameName(file.named, folder.audioName)) return FolderCueVerdict::kNamesThisFile;
+  const std::u16string_view named(file.named);
+  const std::u16string_view audioExtension = Extension(folder.audioName);
+  const std::u16string_view audioStem = folder.audioName.substr(0, folder.audioName.size() - audioExtension.size());
+  const std::u16string_view namedExtension = Extension(named);
+  const bool sameStem = !namedExtension.empty() && SameName(named.substr(0, named.size() - namedExtension.size()), audioStem);
+  switch (FileInFolder(folder, named)) {
+    case Presence::kThere: return FolderCueVerdict::kNamesAnotherFile;
+    case Presence::kUnknown: return FolderCueVerdict::kUnreadable;
+    case Presence::kNotThere: break;
+  }
+  if (sameStem) return FolderCueVerdict::kNamesThisFile;
+  if (search.cueFiles == 1 && search.sameExtensionFiles == 0) return FolderCueVerdict::kOnlyPair;
+  return FolderCueVerdict::kNamesMissingFile;
+}
+
+}  // namespace
+
+bool FindNamedFile(std::u16string_view text, std::u16string& named, std::u16string& alsoNamed) {
+  named.clear();
+  alsoNamed.clear();
+  while (!text.empty()) {
+    const std::size_t end = text.find(u'\n');
+    std::u16string_view line = TrimBlanks(text.substr(0, end));
+    text = end == std::u16string_view::npos ? std::u16string_view() : text.substr(end + 1);
+    if (line.size() < 5 || !line.starts_with(u"FILE") || !IsBlank(line[4])) continue;
+    const std::u16string_view name = LastComponent(FileLineName(line.substr(5)));
+    if (name.empty()) continue;
+    if (named.empty()) {
+      named.assign(name);
+    } else if (!SameName(named, name)) {
+      alsoNamed.assign(name);
+      return false;
+    }
+  }
+  return !named.empty();
+}
+
+CueTextOutcome FindFolderCueFile(const char16_t* audioPath, FolderCueSearch& search) {
+  search = FolderCueSearch{};
+  if (audioPath == nullptr || *audioPath == u'\0') return CueTextOutcome::kAbsent;
+  const std::u16string_view path(audioPath);
+  Folder folder;
+  folder.audioName = LastComponent(path);
+  folder.prefix.assign(path.substr(0, path.size() - folder.audioName.size()));
+  if (folder.audioName.empty()) return CueTextOutcome::kAbsent;
+  // With its separator: "C:\" is the drive's root, "C:" the drive's current
+  // folder, and a share's root "\\server\share" has no attributes without it.
+  search.folder = folder.prefix.empty() ? std::u16string(u".") : folder.prefix;
+  if (!platform::GetFileStamp(search.folder.c_str(), search.folderStamp)) return CueTextOutcome::kUnreadable;
+
+  std::vector<std::u16string> cueNames;
+  const std::u16string_view audioExtension = Extension(folder.audioName);
+  search.listed = platform::ListFolder(search.folder.c_str(), [&](std::u16string_view name, bool directory) {
+    if (directory) return;
+    if (IsCueName(name)) {
+      cueNames.emplace_back(name);
+    } else if (SameName(Extension(name), audioExtension) && !SameName(name, folder.audioName)) {
+      ++search.sameExtensionFiles;
+    }
+  });
+  if (!search.listed) return CueTextOutcome::kUnreadable;
+  search.cueFiles = cueNames.size();
+  // Names equal but for letter case exist only where the file system tells
+  // case apart; they are then taken in code unit order.
+  const std::size_t count = std::min(cueNames.size(), kMaxFolderCueFiles);
+  std::partial_sort(cueNames.begin(), cueNames.begin() + static_cast<std::ptrdiff_t>(count), cueNames.end(),
+                    [](const std::u16string& a, const std::u16string& b) {
+                      const int order = platform::CompareFileNames(a, b);
+                      return order != 0 ? order < 0 : a < b;
+                    });
+
+  bool unreadable = false;
+  for (std::size_t i = 0; i < count; ++i) {
+    FolderCueFile& file = search.read.emplace_back();
+    file.path = folder.prefix + cueNames[i];
+    if (!platform::GetFileStamp(file.path.c_str(), file.stamp)) {
+      file.verdict = FolderCueVerdict::kUnreadable;
+    } else {
+      file.verdict = Judge(folder, search, file);
+    }
+    if (file.verdict == FolderCueVerdict::kNamesThisFile || file.verdict == FolderCueVerdict::kOnlyPair) {
+      search.taken = i;
+      return CueTextOutcome::kFound;
+    }
+    unreadable = unreadable || file.verdict == FolderCueVerdict::kUnreadable;
+  }
+  return unreadable ? CueTextOutcome::kUnreadable : CueTextOutcome::kAbsent;
+}
