@@ -116,7 +116,8 @@ bool FindNamedFile(std::u16string_view text, std::u16string& named, std::u16stri
   named.clear();
   alsoNamed.clear();
   while (!text.empty()) {
-    const std::size_t end = text.find(u'\n');
+    // Lines end at LF, CR LF or a CR alone, as the parser reads them.
+    const std::size_t end = text.find_first_of(u"\r\n");
     std::u16string_view line = TrimBlanks(text.substr(0, end));
     text = end == std::u16string_view::npos ? std::u16string_view() : text.substr(end + 1);
     if (line.size() < 5 || !line.starts_with(u"FILE") || !IsBlank(line[4])) continue;

@@ -154,9 +154,9 @@ CASES = [
         {"sources": [ABSENT_APE, {"reason": "not a FLAC file"}, {"path": "cd.cue", **NO_SIDE},
                      {"path": "cd.wav.cue", **NO_SIDE},
                      {"place": "cue file in the folder whose FILE line names the audio file", "outcome": "absent",
-                      "reason": "no cue file of the folder belongs to this file", "cue_files_in_folder": 7,
-                      "cue_files_read": [{"path": "p1.cue", "verdict": 'refused: its FILE line names "in.wav", which '
-                                          'is not this file and not in the folder; 7 cue files are in the folder'}]}],
+                      "reason": "no cue file of the folder belongs to this file", "cue_files_in_folder": 12,
+                      "cue_files_read": [{"path": "cr.cue", "verdict": 'refused: its FILE line names "in.wav", which '
+                                          'is not this file and not in the folder; 12 cue files are in the folder'}]}],
          "navigable": False},
         {"navigable": True}]),
     ("no libFLAC.dll near the program", LONE if on_wine else None, None, ["p5.flac"], 1, {

@@ -70,7 +70,7 @@ flac -s -f cd.wav -o empty_comment.flac
 metaflac --set-tag=CUESHEET= empty_comment.flac
 cp Side.cue empty_comment.cue
 cp cd.wav soundtrack.wav
-printf 'TITLE "THE ORIGINAL SOUNDTRACK EDITION"\r\nFILE "cd.wav" WAVE\r\n  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n' > soundtrack.cue
+printf 'TITLE "THE ORIGINAL SOUNDTRACK EDITION"\r\nFILE "soundtrack.wav" WAVE\r\n  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n' > soundtrack.cue
 printf '  TRACK 02 AUDIO\r\n    TITLE "SOUNDTRACK FINALE"\r\n    INDEX 01 00:02:00\r\n' >> soundtrack.cue
 printf '  TRACK 03 AUDIO\r\n    TITLE "Three"\r\n    INDEX 01 00:04:00\r\n' >> soundtrack.cue
 cp cd.wav minutes.wav

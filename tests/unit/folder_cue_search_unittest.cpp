@@ -18,6 +18,7 @@ TEST(FolderCueSearchTest, FileLinesNameOneFile) {
       {u"TITLE \"A\"\r\nFILE \"CDImage.wav\" WAVE\r\n  TRACK 01 AUDIO\r\n", true, u"CDImage.wav", u""},
       {u"FILE Artist - Album.flac WAVE\n", true, u"Artist - Album.flac", u""},  // unquoted, with blanks
       {u"FILE album.ape\n", true, u"album.ape", u""},                           // no file type
+      {u"TITLE \"A\"\rFILE \"a.wav\" WAVE\rFILE \"b.wav\" WAVE\r", false, u"a.wav", u"b.wav"},  // CR alone
       {u"\tFILE \"C:\\Rips\\old/CD1.wav\" WAVE\n", true, u"CD1.wav", u""},       // the last path component
       {u"FILE \"a.wav\" WAVE\nFILE \"A.WAV\" WAVE\n", true, u"a.wav", u""},       // one file, as Windows compares
       {u"FILE \"a.wav\" WAVE\nTRACK 01 AUDIO\nFILE \"b.wav\" WAVE\n", false, u"a.wav", u"b.wav"},
