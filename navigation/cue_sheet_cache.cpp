@@ -55,7 +55,8 @@ CueTextOutcome FLACOutcome(FLACReadStatus status) {
     case FLACReadStatus::kRead: return CueTextOutcome::kFound;
     case FLACReadStatus::kUnreadable: return CueTextOutcome::kUnreadable;
     case FLACReadStatus::kLibraryMissing:
-    case FLACReadStatus::kNotFLAC: break;
+    case FLACReadStatus::kNotFLAC:
+    case FLACReadStatus::kTooManyBlocks: break;
   }
   return CueTextOutcome::kAbsent;
 }

@@ -7,14 +7,13 @@
 #include <cerrno>
 #include <string>
 
-#include "platform/code_page.h"
+#include "platform/file_name_posix.h"
 
 namespace platform {
 namespace {
 
-// File names on this system are UTF-8 bytes.
 bool ToFileName(const char16_t* path, std::string& name) {
-  name = EncodeText(path, CodePage::kUtf8);
+  name = FileNameFromPath(path);
   return !name.empty();
 }
 
@@ -36,12 +35,14 @@ bool File::Open(const char16_t* path, FileAccess access) {
   if (path == nullptr || !ToFileName(path, name)) {
     return false;
   }
-  const int descriptor = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  // Not blocking: opening a FIFO for reading would wait for a writer. Only
+  // regular files are read; for them the flag changes nothing.
+  const int descriptor = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (descriptor < 0) {
     return false;
   }
   struct stat info;
-  if (fstat(descriptor, &info) != 0 || S_ISDIR(info.st_mode)) {
+  if (fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
     close(descriptor);
     return false;
   }
@@ -117,6 +118,10 @@ bool GetFileStamp(const char16_t* path, FileStamp& stamp) {
   stamp.size = static_cast<uint64_t>(info.st_size);
   stamp.lastWrite = static_cast<uint64_t>(info.st_mtim.tv_sec) * 1000000000u + static_cast<uint64_t>(info.st_mtim.tv_nsec);
   return true;
+}
+
+std::string FileNameForLibrary(const char16_t* path) {
+  return path != nullptr ? FileNameFromPath(path) : std::string();
 }
 
 bool GetShortPath(const char16_t*, std::u16string&) {
