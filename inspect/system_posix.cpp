@@ -81,6 +81,7 @@ bool ListFolder(const std::u16string& folder, std::vector<FolderEntry>& entries,
     }
     entry.kind = type == DT_DIR ? EntryKind::kFolder : type == DT_REG ? EntryKind::kFile : EntryKind::kOther;
     entries.push_back(std::move(entry));
+    errno = 0;
   }
   const int error = errno;
   closedir(directory);
