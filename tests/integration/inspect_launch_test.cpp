@@ -66,9 +66,9 @@ TEST_P(InspectLaunchTest, ReturnsWithoutWaitingForAKey) {
       while (ReadFile(pipeRead, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
     });
   }
-  const DWORD waited = WaitForSingleObject(process.hProcess, 60000);
+  const DWORD waited = WaitForSingleObject(process.hProcess, 30000);
   if (waited != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
-  EXPECT_EQ(waited, WAIT_OBJECT_0) << "the inspector did not return within a minute: it waits for a key";
+  EXPECT_EQ(waited, WAIT_OBJECT_0) << "the inspector did not return within 30 s: it waits for a key";
   DWORD status = 99;
   GetExitCodeProcess(process.hProcess, &status);
   CloseHandle(process.hThread);

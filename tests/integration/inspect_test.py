@@ -209,13 +209,15 @@ CASES = [
         {"file": native("lib/a/album.flac"), "verdict": "navigable", "place": "APEv2 tag, item CUESHEET",
          "decoding": "UTF-8", "tracks": 3, "parse": "complete"},
         {"file": native("lib/b/cd.wav"), "verdict": "no-sheet", **SUMMARY_NONE},
-        {"file": native("lib/b/gone.flac"), "verdict": "unreadable", "problem": "no such file"},
+        # Wine lists no link to nothing.
+        *([] if on_wine else [{"file": native("lib/b/gone.flac"), "verdict": "unreadable", "problem": "no such file"}]),
         {"file": native("lib/c/stop.wav"), "verdict": "stopped", "place": "cue file beside the audio file",
          "decoding": "UTF-8", "tracks": 1, "parse": "stopped"},
-        {"totals": {"files": 4, "navigable": 1, "no-sheet": 1, "stopped": 1, "unreadable": 1, "unreadable_folders": 0,
+        {"totals": {"files": 3 if on_wine else 4, "navigable": 1, "no-sheet": 1, "stopped": 1,
+                    "unreadable": 0 if on_wine else 1, "unreadable_folders": 0,
                     "places": [{"place": "APEv2 tag, item CUESHEET", "files": 1},
                                {"place": "cue file beside the audio file", "files": 1},
-                               {"place": "none", "files": 2}]}}]),
+                               {"place": "none", "files": 1 if on_wine else 2}]}}]),
     ("every file navigable", scratch, None, ["--summary", "lib/a"], 0, [
         {"verdict": "navigable"}, {"totals": {"files": 1, "navigable": 1}}]),
     (UNPRIVILEGED, None if on_wine and as_root else scratch, None, ["--summary", "locked_lib"], 1, (
