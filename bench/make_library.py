@@ -12,17 +12,11 @@ albums hold hard links to them, so the library costs little disk space.
 
 import os
 import shutil
-import subprocess
 import sys
-import wave
 
-from mutagen.id3 import APIC, ID3, TIT2
+from make_miss_files import cd_silence, mp3_with_cover, run
 
 COVER_BYTES = 300_000
-
-
-def run(*args):
-    subprocess.run(args, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
 def sheet():
@@ -35,11 +29,7 @@ def sheet():
 def prototypes(folder):
     os.makedirs(folder, exist_ok=True)
     os.chdir(folder)
-    with wave.open("album.wav", "wb") as w:  # 30 s of CD audio
-        w.setnchannels(2)
-        w.setsampwidth(2)
-        w.setframerate(44100)
-        w.writeframes(bytes(4 * 44100 * 30))
+    cd_silence("album.wav", 30)
     with open("album.cue", "w", encoding="utf-8") as f:
         f.write(sheet())
     with open("cover.jpg", "wb") as f:
@@ -47,12 +37,7 @@ def prototypes(folder):
     run("flac", "-s", "-f", "album.wav", "-o", "album.flac")
     run("metaflac", "--set-tag-from-file=CUESHEET=album.cue", "--import-picture-from=3|image/jpeg|Cover|300x300x24|cover.jpg", "album.flac")
     run("wavpack", "-q", "-y", "-w", "Cuesheet=@album.cue", "album.wav", "-o", "album.wv")
-    with open("album.mp3", "wb") as f:
-        f.write((bytes([0xFF, 0xFB, 0x90, 0x64]) + bytes(413)) * 1000)
-    tag = ID3()
-    tag.add(TIT2(encoding=3, text="No cue sheet"))
-    tag.add(APIC(encoding=3, mime="image/jpeg", type=3, desc="Cover", data=os.urandom(COVER_BYTES)))
-    tag.save("album.mp3")
+    mp3_with_cover("album.mp3", 1000, COVER_BYTES)
 
 
 def main(output, albums):
