@@ -16,10 +16,6 @@ namespace {
 
 const std::u16string kCueSheetItem = u"CUESHEET";
 
-// kMaxFLACBlocks: real files have a few dozen blocks at most; a file of
-// nothing but empty block headers would otherwise be walked four bytes at a
-// time on the player's thread, each step a seek (some 30 us under Wine).
-
 enum class BindingState { kNotTried, kBound, kUnavailable };
 
 // The process-wide libFLAC binding. The first use decides it once, from the

@@ -76,7 +76,11 @@ TEST_P(InspectLaunchTest, ReturnsWithoutWaitingForAKey) {
   if (reader.joinable()) reader.join();
   if (pipeRead != nullptr) CloseHandle(pipeRead);
   if (outputFile[0] != L'\0') {
-    const HANDLE file = CreateFileW(outputFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    // The console host made for the program may hold its inherited handle a
+    // moment longer: the file is shared for writing too.
+    const HANDLE file = CreateFileW(outputFile, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(file, INVALID_HANDLE_VALUE) << GetLastError();
     char buffer[65536];
     DWORD got = 0;
     if (file != INVALID_HANDLE_VALUE && ReadFile(file, buffer, sizeof buffer, &got, nullptr)) text.assign(buffer, got);
