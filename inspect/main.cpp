@@ -102,7 +102,7 @@ class Progress {
 class Inspector final : public inspect::WalkVisitor {
  public:
   Inspector(const InspectOptions& options, bool json, bool summary)
-      : options_(options), json_(json), summary_(summary) {}
+      : options_(options), json_(json), summary_(summary), outputIsConsole_(inspect::OutputIsConsole()) {}
 
   void Argument(const std::u16string& argument) {
     const inspect::InputState state = inspect::CheckInput(argument);
@@ -195,7 +195,7 @@ class Inspector final : public inspect::WalkVisitor {
   }
 
   void Write(const ReportObject& object) {
-    if (inspect::OutputIsConsole()) progress_.Clear();
+    if (outputIsConsole_) progress_.Clear();
     if (json_) {
       std::string line;
       object.WriteJSON(line);
@@ -214,6 +214,7 @@ class Inspector final : public inspect::WalkVisitor {
   const InspectOptions& options_;
   const bool json_;
   const bool summary_;
+  const bool outputIsConsole_;
   inspect::Totals totals_;
   Progress progress_;
   std::size_t filesSeen_ = 0;
