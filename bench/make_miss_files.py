@@ -20,21 +20,29 @@ def run(*args):
     subprocess.run(args, check=True, stdout=subprocess.DEVNULL)
 
 
-def main(folder):
-    os.makedirs(folder, exist_ok=True)
-    os.chdir(folder)
-    with wave.open("silence.wav", "wb") as w:  # 10 s of CD audio
+def cd_silence(name, seconds):
+    with wave.open(name, "wb") as w:
         w.setnchannels(2)
         w.setsampwidth(2)
         w.setframerate(44100)
-        w.writeframes(bytes(4 * 44100 * 10))
-    # MPEG-1 layer III frames of silence behind an ID3v2 tag with a cover.
-    with open("id3v2.mp3", "wb") as f:
-        f.write((bytes([0xFF, 0xFB, 0x90, 0x64]) + bytes(413)) * 400)
+        w.writeframes(bytes(4 * 44100 * seconds))
+
+
+def mp3_with_cover(name, frames, cover_bytes):
+    """MPEG-1 layer III frames of silence behind an ID3v2 tag with a cover."""
+    with open(name, "wb") as f:
+        f.write((bytes([0xFF, 0xFB, 0x90, 0x64]) + bytes(413)) * frames)
     tag = ID3()
     tag.add(TIT2(encoding=3, text="No cue sheet"))
-    tag.add(APIC(encoding=3, mime="image/jpeg", type=3, desc="Cover", data=os.urandom(100_000)))
-    tag.save("id3v2.mp3")
+    tag.add(APIC(encoding=3, mime="image/jpeg", type=3, desc="Cover", data=os.urandom(cover_bytes)))
+    tag.save(name)
+
+
+def main(folder):
+    os.makedirs(folder, exist_ok=True)
+    os.chdir(folder)
+    cd_silence("silence.wav", 10)
+    mp3_with_cover("id3v2.mp3", 400, 100_000)
     run("flac", "-s", "-f", "-T", "TITLE=No cue sheet", "silence.wav", "-o", "plain.flac")
     # 16 MiB of comments in front of a block that runs past the end of the
     # file: libFLAC refuses the chain.

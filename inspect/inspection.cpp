@@ -71,10 +71,22 @@ const char* OutcomeName(const CueSourceReport& place) {
   return "";
 }
 
-std::u16string LookedFor(const InspectOptions& options) {
+// Why no libFLAC is bound: one that lacks a function, one that is there but
+// would not load, or none found where it was looked for.
+std::u16string NoLibFLAC(const InspectOptions& options) {
+  std::u16string path;
+  if (const char* missing = GetFLACMissingFunction(path)) {
+    return u"libFLAC.dll" + (path.empty() ? u"" : u" at " + path) + u" lacks the function " + Widen(missing) +
+           u" that the plug-in needs";
+  }
   std::u16string where;
-  for (const std::u16string& candidate : options.flacCandidates) where += candidate + u", then ";
-  return where + u"the system's search for libFLAC.dll";
+  bool unloadable = false;
+  for (const inspect::FLACCandidate& candidate : options.flacCandidates) {
+    where += candidate.path + (candidate.problem.empty() ? u"" : u" (" + candidate.problem + u")") + u", then ";
+    unloadable = unloadable || !candidate.problem.empty();
+  }
+  return (unloadable ? u"libFLAC.dll could not be loaded (looked for: " : u"libFLAC.dll not found (looked for: ") +
+         where + u"the system's search for libFLAC.dll)";
 }
 
 std::u16string OverLimit() {
@@ -156,8 +168,11 @@ std::u16string Reason(const CueSourceReport& place, const InspectOptions& option
     }
     case CueSource::kFLACComment:
       switch (place.flac) {
-        case FLACReadStatus::kLibraryMissing: return u"libFLAC.dll not found (looked for: " + LookedFor(options) + u")";
+        case FLACReadStatus::kLibraryMissing: return NoLibFLAC(options);
         case FLACReadStatus::kNotFLAC: return u"not a FLAC file";
+        case FLACReadStatus::kTooManyBlocks:
+          return u"a FLAC file of more than " + Number(kMaxFLACBlocks) +
+                 u" metadata blocks, more than the plug-in reads";
         case FLACReadStatus::kUnreadable: return u"the file could not be opened";
         case FLACReadStatus::kRefused: return u"libFLAC refused the FLAC metadata (a damaged block)";
         case FLACReadStatus::kRead:
@@ -170,7 +185,10 @@ std::u16string Reason(const CueSourceReport& place, const InspectOptions& option
         case CueTextOutcome::kFound: return u"read, " + Number(place.bytes) + u" bytes";
         case CueTextOutcome::kAbsent:
           return place.bytes > kCueTextLimit ? Number(place.bytes) + u" bytes" + OverLimit() : u"no such file";
-        case CueTextOutcome::kUnreadable: return u"there, but it could not be read";
+        case CueTextOutcome::kUnreadable:
+          return inspect::CheckInput(place.path) == inspect::InputState::kNotRegular
+                     ? u"there, but not a regular file"
+                     : u"there, but it could not be read";
       }
       break;
     case CueSource::kFolderCueFile: return FolderReason(place);
@@ -331,7 +349,7 @@ bool InspectFile(const std::u16string& path, const InspectOptions& options, Repo
   if (GetFLACLibraryPath(flacPath)) {
     report.Add("libflac", flacPath);
   } else {
-    report.Add("libflac", u"not found (looked for: " + LookedFor(options) + u")");
+    report.Add("libflac", NoLibFLAC(options));
   }
 
   if (winner != nullptr) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "inspect/report.h"
+#include "inspect/system.h"
 
 // A position as m:ss or m:ss.mmm (minutes of any length, seconds below 60,
 // milliseconds of three digits), in milliseconds. False for anything else
@@ -21,7 +22,7 @@ std::u16string FormatPosition(int32_t milliseconds);
 
 struct InspectOptions {
   std::optional<int32_t> at;
-  std::vector<std::u16string> flacCandidates;  // where libFLAC was looked for
+  std::vector<inspect::FLACCandidate> flacCandidates;  // where libFLAC was looked for
 };
 
 // Runs the plug-in's own lookup for `path` (a fresh cache, as the plug-in's

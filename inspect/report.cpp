@@ -10,25 +10,14 @@ std::u16string Widen(std::string_view ascii) { return std::u16string(ascii.begin
 
 void Indent(std::u16string& out, int depth) { out.append(static_cast<std::size_t>(depth) * 2, u' '); }
 
-// A JSON string: UTF-8, with the characters JSON requires escaped. A lone
-// surrogate (from a broken UTF-16 file) cannot be UTF-8 and becomes U+FFFD.
+// A JSON string: UTF-8, with the characters JSON requires escaped. Every
+// character is kept: a pair of surrogates is one character of four bytes,
+// and a lone surrogate (from a broken UTF-16 file, or a native file name
+// byte that is no UTF-8) is written as its \u escape.
 void WriteJSONString(std::string& out, std::u16string_view text) {
   out += '"';
-  std::u16string clean;
-  clean.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char16_t c = text[i];
-    const bool high = c >= 0xD800 && c <= 0xDBFF;
-    const bool low = c >= 0xDC00 && c <= 0xDFFF;
-    if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      clean += c;
-      clean += text[++i];
-    } else {
-      clean += high || low ? u'\uFFFD' : c;
-    }
-  }
-  // ToUtf8String stops at a first NUL: the text is converted piece by piece.
-  for (const char16_t c : clean) {
     switch (c) {
       case u'"': out += "\\\""; continue;
       case u'\\': out += "\\\\"; continue;
@@ -37,7 +26,11 @@ void WriteJSONString(std::string& out, std::u16string_view text) {
       case u'\t': out += "\\t"; continue;
       default: break;
     }
-    if (c < 0x20) {
+    const bool high = c >= 0xD800 && c <= 0xDBFF;
+    if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      out += ToUtf8String(text.substr(i, 2));
+      ++i;
+    } else if (c < 0x20 || (c >= 0xD800 && c <= 0xDFFF)) {
       char escape[8];
       std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
       out += escape;
@@ -83,6 +76,27 @@ ReportList& ReportObject::AddList(std::string_view name) {
   return added;
 }
 
+template <typename T>
+const T* ReportObject::Find(std::string_view name) const {
+  for (const auto& [field, value] : fields) {
+    if (field == name) return std::get_if<T>(&value);
+  }
+  return nullptr;
+}
+
+const std::u16string* ReportObject::FindText(std::string_view name) const { return Find<std::u16string>(name); }
+const bool* ReportObject::FindFlag(std::string_view name) const { return Find<bool>(name); }
+
+const ReportObject* ReportObject::FindObject(std::string_view name) const {
+  const auto* object = Find<std::unique_ptr<ReportObject>>(name);
+  return object != nullptr ? object->get() : nullptr;
+}
+
+const ReportList* ReportObject::FindList(std::string_view name) const {
+  const auto* list = Find<std::unique_ptr<ReportList>>(name);
+  return list != nullptr ? list->get() : nullptr;
+}
+
 void ReportObject::WriteText(std::u16string& out, int depth) const {
   for (const auto& [name, value] : fields) {
     Indent(out, depth);
@@ -104,6 +118,22 @@ void ReportObject::WriteText(std::u16string& out, int depth) const {
     } else if (const auto* list = std::get_if<std::unique_ptr<ReportList>>(&value)) {
       out += u'\n';
       (*list)->WriteText(out, depth + 1);
+    }
+  }
+}
+
+void ReportObject::WriteLine(std::u16string& out, std::size_t first) const {
+  for (std::size_t i = first; i < fields.size(); ++i) {
+    const auto& [name, value] = fields[i];
+    if (i > first) out += u"; ";
+    out += Widen(name);
+    out += u": ";
+    if (const auto* text = std::get_if<std::u16string>(&value)) {
+      out += *text;
+    } else if (const auto* number = std::get_if<int64_t>(&value)) {
+      out += Widen(std::to_string(*number));
+    } else if (const auto* flag = std::get_if<bool>(&value)) {
+      out += *flag ? u"yes" : u"no";
     }
   }
 }

@@ -22,13 +22,24 @@ class ReportObject {
   ReportObject& AddObject(std::string_view name);
   ReportList& AddList(std::string_view name);
 
+  // The value of the field `name`, or null when there is no such field of
+  // that kind.
+  const std::u16string* FindText(std::string_view name) const;
+  const bool* FindFlag(std::string_view name) const;
+  const ReportObject* FindObject(std::string_view name) const;
+  const ReportList* FindList(std::string_view name) const;
+
   // Indented "name: value" lines, `depth` levels of two spaces in.
   void WriteText(std::u16string& out, int depth) const;
+  // The plain fields from the `first` on, as "name: value" joined by "; ".
+  void WriteLine(std::u16string& out, std::size_t first) const;
   // The object on one line, UTF-8.
   void WriteJSON(std::string& out) const;
 
  private:
   using Value = std::variant<std::u16string, int64_t, bool, std::unique_ptr<ReportObject>, std::unique_ptr<ReportList>>;
+  template <typename T>
+  const T* Find(std::string_view name) const;
   std::vector<std::pair<std::string, Value>> fields;
 };
 
@@ -36,6 +47,7 @@ class ReportObject {
 class ReportList {
  public:
   ReportObject& Append();
+  const std::vector<std::unique_ptr<ReportObject>>& Items() const { return items; }
 
   void WriteText(std::u16string& out, int depth) const;
   void WriteJSON(std::string& out) const;

@@ -1,7 +1,9 @@
 // What the inspector needs of the system beyond the plug-in's platform layer:
-// its arguments, its output, its console, and a first look at each file.
+// its arguments, its output, its console, folders, and a first look at each
+// file.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,19 +19,60 @@ int Run(const std::vector<std::u16string>& arguments);
 void WriteOutput(std::u16string_view text);
 void WriteError(std::u16string_view text);
 
-// True when the program has a console of its own, as when a file is dropped
-// on it in Explorer: the window would close with the report. Then
-// WaitForKey waits for a key press.
-bool OwnsConsole();
+// Whether standard output or standard error is a console (a terminal):
+// progress is shown there, never in a pipe or a file.
+bool OutputIsConsole();
+bool ErrorIsConsole();
+
+// True only when a person plainly started the program from Explorer, by a
+// double click or a file dropped on it: its console was made for it alone,
+// the console window is visible, and standard input and output are that
+// console. Then the window would close with the report, and WaitForKey waits
+// for a key press. A program started hidden, with its output redirected, or
+// on a console it shares never waits.
+bool StartedFromExplorer();
 void WaitForKey();
 
-enum class InputState { kReadable, kMissing, kDirectory, kNoPermission, kUnreadable };
+enum class InputState { kReadable, kMissing, kDirectory, kNotRegular, kNoPermission, kUnreadable };
+// Looks at a path without reading it: a FIFO or a device is never opened.
 InputState CheckInput(const std::u16string& path);
+
+// The separator that the system puts between a folder and a name.
+extern const char16_t kPathSeparator;
+
+enum class EntryKind { kFile, kFolder, kOther };
+struct FolderEntry {
+  std::u16string name;
+  EntryKind kind = EntryKind::kFile;  // a link counts as what it leads to
+};
+
+// The entries of a folder, without "." and "..", in the order of their names
+// (by code unit). False, with the reason in `problem`, when the folder cannot
+// be listed.
+bool ListFolder(const std::u16string& folder, std::vector<FolderEntry>& entries, std::u16string& problem);
+
+// What tells a folder apart from every other, however it is reached (through
+// links or junctions): its volume and its file number. False when it cannot
+// be taken.
+struct FolderIdentity {
+  uint64_t volume = 0;
+  uint64_t file = 0;
+  auto operator<=>(const FolderIdentity&) const = default;
+};
+bool GetFolderIdentity(const std::u16string& folder, FolderIdentity& identity);
 
 // Before any lookup: loads libFLAC from the first of the candidate folders
 // that holds it, so that the lookup's load by name finds that one. The
-// candidates tried are kept for the report. Natively the system's libFLAC
+// candidates tried are kept for the report, each with why it was not loaded
+// where a file was there but would not load. Natively the system's libFLAC
 // is loaded by the lookup itself and nothing is done here.
-void PreloadFLAC(std::vector<std::u16string>& candidates);
+struct FLACCandidate {
+  std::u16string path;
+  std::u16string problem;  // empty: not there, or loaded
+};
+void PreloadFLAC(std::vector<FLACCandidate>& candidates);
+
+// The product and its version, as the plug-in lists itself in the player.
+std::u16string VersionText();
 
 }  // namespace inspect

@@ -1,49 +1,116 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "inspect/system.h"
-#include "tags/text_conversion.h"
+#include "platform/file_name_posix.h"
+
+#ifndef SHEETWALK_DESCRIPTION
+#define SHEETWALK_DESCRIPTION "Sheetwalk"
+#endif
 
 namespace inspect {
 namespace {
 
+// Text goes out as UTF-8, and a file name as the bytes it is made of.
 void Write(FILE* stream, std::u16string_view text) {
-  const std::string bytes = ToUtf8String(text);
+  const std::string bytes = platform::FileNameFromPath(text);
   std::fwrite(bytes.data(), 1, bytes.size(), stream);
   std::fflush(stream);
 }
 
+std::u16string ErrorText(int error) {
+  switch (error) {
+    case EACCES: return u"no permission to read it";
+    case ENOENT: return u"no such folder";
+    default: return platform::PathFromFileName(std::strerror(error));
+  }
+}
+
 }  // namespace
+
+const char16_t kPathSeparator = u'/';
 
 void WriteOutput(std::u16string_view text) { Write(stdout, text); }
 void WriteError(std::u16string_view text) { Write(stderr, text); }
+bool OutputIsConsole() { return isatty(STDOUT_FILENO) == 1; }
+bool ErrorIsConsole() { return isatty(STDERR_FILENO) == 1; }
 
-bool OwnsConsole() { return false; }
+bool StartedFromExplorer() { return false; }
 void WaitForKey() {}
 
 InputState CheckInput(const std::u16string& path) {
-  const std::string name = ToUtf8String(path);
+  const std::string name = platform::FileNameFromPath(path);
   struct stat info;
   if (name.empty() || stat(name.c_str(), &info) != 0) {
     return errno == EACCES ? InputState::kNoPermission : InputState::kMissing;
   }
   if (S_ISDIR(info.st_mode)) return InputState::kDirectory;
-  const int descriptor = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (!S_ISREG(info.st_mode)) return InputState::kNotRegular;
+  const int descriptor = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (descriptor < 0) return errno == EACCES ? InputState::kNoPermission : InputState::kUnreadable;
   close(descriptor);
   return InputState::kReadable;
 }
 
-void PreloadFLAC(std::vector<std::u16string>& candidates) { candidates.clear(); }
+bool ListFolder(const std::u16string& folder, std::vector<FolderEntry>& entries, std::u16string& problem) {
+  entries.clear();
+  const std::string name = platform::FileNameFromPath(folder);
+  DIR* directory = opendir(name.c_str());
+  if (directory == nullptr) {
+    problem = ErrorText(errno);
+    return false;
+  }
+  errno = 0;
+  while (const dirent* found = readdir(directory)) {
+    if (std::strcmp(found->d_name, ".") == 0 || std::strcmp(found->d_name, "..") == 0) continue;
+    FolderEntry entry;
+    entry.name = platform::PathFromFileName(found->d_name);
+    unsigned char type = found->d_type;
+    if (type == DT_LNK || type == DT_UNKNOWN) {
+      // What a link leads to; a broken link is left for the inspection to name.
+      struct stat info;
+      const std::string path = name + "/" + found->d_name;
+      type = stat(path.c_str(), &info) != 0 ? DT_REG : S_ISDIR(info.st_mode) ? DT_DIR : S_ISREG(info.st_mode) ? DT_REG : DT_FIFO;
+    }
+    entry.kind = type == DT_DIR ? EntryKind::kFolder : type == DT_REG ? EntryKind::kFile : EntryKind::kOther;
+    entries.push_back(std::move(entry));
+    errno = 0;
+  }
+  const int error = errno;
+  closedir(directory);
+  if (error != 0) {
+    problem = ErrorText(error);
+    return false;
+  }
+  std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+  return true;
+}
+
+bool GetFolderIdentity(const std::u16string& folder, FolderIdentity& identity) {
+  struct stat info;
+  if (stat(platform::FileNameFromPath(folder).c_str(), &info) != 0) return false;
+  identity.volume = static_cast<uint64_t>(info.st_dev);
+  identity.file = static_cast<uint64_t>(info.st_ino);
+  return true;
+}
+
+void PreloadFLAC(std::vector<FLACCandidate>& candidates) { candidates.clear(); }
+
+std::u16string VersionText() { return platform::PathFromFileName(SHEETWALK_DESCRIPTION); }
 
 }  // namespace inspect
 
+// The arguments are file names as the shell passed them: bytes, kept as they
+// are even where they are no UTF-8.
 int main(int argc, char** argv) {
   std::vector<std::u16string> arguments;
-  for (int i = 1; i < argc; ++i) arguments.push_back(ToWideString(argv[i], platform::CodePage::kUtf8));
+  for (int i = 1; i < argc; ++i) arguments.push_back(platform::PathFromFileName(argv[i]));
   return inspect::Run(arguments);
 }

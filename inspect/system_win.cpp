@@ -2,20 +2,29 @@
 
 #include <conio.h>
 
+#include <algorithm>
+#include <string>
+
 #include "inspect/system.h"
 #include "platform/library.h"
 #include "platform/utf16_view_win.h"
+#include "plugin/version_resource.h"
 #include "tags/text_conversion.h"
 
 namespace inspect {
 namespace {
 
+bool IsConsole(DWORD which) {
+  DWORD mode = 0;
+  const HANDLE handle = GetStdHandle(which);
+  return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode);
+}
+
 void Write(DWORD which, std::u16string_view text) {
   const HANDLE handle = GetStdHandle(which);
   if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
-  DWORD mode = 0;
   DWORD written = 0;
-  if (GetConsoleMode(handle, &mode)) {
+  if (IsConsole(which)) {
     WriteConsoleW(handle, platform::AsWide(text.data()), static_cast<DWORD>(text.size()), &written, nullptr);
     return;
   }
@@ -30,16 +39,39 @@ std::u16string ProgramFolder() {
   return path.substr(0, path.find_last_of(u"\\/") + 1);
 }
 
+std::u16string Number(unsigned long value) {
+  const std::string digits = std::to_string(value);
+  return std::u16string(digits.begin(), digits.end());
+}
+
+std::u16string ErrorText(DWORD error) {
+  switch (error) {
+    case ERROR_ACCESS_DENIED: return u"no permission to read it";
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_FILE_NOT_FOUND: return u"no such folder";
+    default: return u"Windows error " + Number(error);
+  }
+}
+
 }  // namespace
+
+const char16_t kPathSeparator = u'\\';
 
 void WriteOutput(std::u16string_view text) { Write(STD_OUTPUT_HANDLE, text); }
 void WriteError(std::u16string_view text) { Write(STD_ERROR_HANDLE, text); }
+bool OutputIsConsole() { return IsConsole(STD_OUTPUT_HANDLE); }
+bool ErrorIsConsole() { return IsConsole(STD_ERROR_HANDLE); }
 
 // A program started from a command prompt shares the prompt's console; one
-// started from Explorer is the only process on a console made for it.
-bool OwnsConsole() {
+// started from Explorer is the only process on a console made for it. A
+// program that another starts with CREATE_NO_WINDOW also gets a console of
+// its own, but no visible window; one whose output or input is redirected
+// has no person reading that console.
+bool StartedFromExplorer() {
   DWORD processes[2];
-  return GetConsoleProcessList(processes, 2) == 1;
+  if (GetConsoleProcessList(processes, 2) != 1) return false;
+  const HWND window = GetConsoleWindow();
+  return window != nullptr && IsWindowVisible(window) && IsConsole(STD_OUTPUT_HANDLE) && IsConsole(STD_INPUT_HANDLE);
 }
 
 void WaitForKey() {
@@ -53,6 +85,16 @@ InputState CheckInput(const std::u16string& path) {
     return GetLastError() == ERROR_ACCESS_DENIED ? InputState::kNoPermission : InputState::kMissing;
   }
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return InputState::kDirectory;
+  // Opened for its attributes only, a device or a pipe is not read; only a
+  // file on a disk is opened for reading.
+  const HANDLE probe = CreateFileW(platform::AsWide(path.c_str()), FILE_READ_ATTRIBUTES,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                   nullptr);
+  if (probe != INVALID_HANDLE_VALUE) {
+    const DWORD type = GetFileType(probe);
+    CloseHandle(probe);
+    if (type != FILE_TYPE_DISK) return InputState::kNotRegular;
+  }
   const HANDLE file = CreateFileW(platform::AsWide(path.c_str()), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                   nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
@@ -62,21 +104,91 @@ InputState CheckInput(const std::u16string& path) {
   return InputState::kReadable;
 }
 
+bool ListFolder(const std::u16string& folder, std::vector<FolderEntry>& entries, std::u16string& problem) {
+  entries.clear();
+  const std::u16string pattern = folder + (folder.ends_with(u'\\') || folder.ends_with(u'/') ? u"*" : u"\\*");
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileExW(platform::AsWide(pattern.c_str()), FindExInfoBasic, &found,
+                                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  if (search == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND) return true;  // not even "." and "..": an empty drive
+    problem = ErrorText(error);
+    return false;
+  }
+  do {
+    const std::u16string name(platform::AsUtf16(found.cFileName));
+    if (name == u"." || name == u"..") continue;
+    FolderEntry entry;
+    entry.name = name;
+    // A junction or a link to a folder carries the folder attribute itself.
+    entry.kind = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::kFolder
+                 : (found.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0  ? EntryKind::kOther
+                                                                         : EntryKind::kFile;
+    entries.push_back(std::move(entry));
+  } while (FindNextFileW(search, &found));
+  const DWORD error = GetLastError();
+  FindClose(search);
+  if (error != ERROR_NO_MORE_FILES) {
+    problem = ErrorText(error);
+    return false;
+  }
+  std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+  return true;
+}
+
+bool GetFolderIdentity(const std::u16string& folder, FolderIdentity& identity) {
+  // Opening a folder for its attributes needs backup semantics; the handle
+  // then stands for the folder a junction or link leads to.
+  const HANDLE handle = CreateFileW(platform::AsWide(folder.c_str()), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION information;
+  const bool known = GetFileInformationByHandle(handle, &information) != 0;
+  CloseHandle(handle);
+  if (!known) return false;
+  identity.volume = information.dwVolumeSerialNumber;
+  identity.file = uint64_t{information.nFileIndexHigh} << 32 | information.nFileIndexLow;
+  return true;
+}
+
 // In the plug-in's folder under the player's Plugins folder, the player's own
 // libFLAC.dll lies two folders up, beside the player's program.
-void PreloadFLAC(std::vector<std::u16string>& candidates) {
+void PreloadFLAC(std::vector<FLACCandidate>& candidates) {
   const std::u16string own = ProgramFolder();
-  candidates = {own + u"libFLAC.dll"};
+  candidates = {{own + u"libFLAC.dll", {}}};
   if (own.size() > 1) {
     std::u16string up = own.substr(0, own.find_last_of(u"\\/", own.size() - 2) + 1);
     if (up.size() > 1) {
       up = up.substr(0, up.find_last_of(u"\\/", up.size() - 2) + 1);
-      if (!up.empty()) candidates.push_back(up + u"libFLAC.dll");
+      if (!up.empty()) candidates.push_back({up + u"libFLAC.dll", {}});
     }
   }
-  for (const std::u16string& candidate : candidates) {
-    if (LoadLibraryExW(platform::AsWide(candidate.c_str()), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH) != nullptr) return;
+  for (FLACCandidate& candidate : candidates) {
+    const wchar_t* path = platform::AsWide(candidate.path.c_str());
+    if (LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH) != nullptr) return;
+    const DWORD error = GetLastError();
+    if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES) continue;
+    switch (error) {
+      case ERROR_BAD_EXE_FORMAT:
+        candidate.problem = sizeof(void*) == 8 ? u"it is there, but no library for a 64-bit program"
+                                               : u"it is there, but no library for a 32-bit program";
+        break;
+      case ERROR_MOD_NOT_FOUND:
+        candidate.problem = u"it is there, but a library that it needs is missing";
+        break;
+      default:
+        candidate.problem = u"it is there, but could not be loaded (Windows error " + Number(error) + u")";
+        break;
+    }
   }
+}
+
+std::u16string VersionText() {
+  std::u16string text;
+  if (!ReadModuleDescription(GetModuleHandleW(nullptr), text)) return u"Sheetwalk (no version resource)";
+  return text;
 }
 
 }  // namespace inspect
@@ -85,6 +197,6 @@ int wmain(int argc, wchar_t** argv) {
   std::vector<std::u16string> arguments;
   for (int i = 1; i < argc; ++i) arguments.emplace_back(platform::AsUtf16(argv[i]));
   const int status = inspect::Run(arguments);
-  if (inspect::OwnsConsole()) inspect::WaitForKey();
+  if (inspect::StartedFromExplorer()) inspect::WaitForKey();
   return status;
 }

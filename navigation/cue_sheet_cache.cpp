@@ -61,6 +61,7 @@ CueTextOutcome FLACOutcome(FLACReadStatus status) {
     case FLACReadStatus::kUnreadable: return CueTextOutcome::kUnreadable;
     case FLACReadStatus::kLibraryMissing:
     case FLACReadStatus::kNotFLAC:
+    case FLACReadStatus::kTooManyBlocks:
     case FLACReadStatus::kRefused: break;
   }
   return CueTextOutcome::kAbsent;

@@ -23,7 +23,8 @@ class File {
   File& operator=(const File&) = delete;
 
   // Opens an existing file; false when the path is null or the file cannot
-  // be opened. A file that is already open is closed first.
+  // be opened. Natively a FIFO or a device is never opened: only a regular
+  // file counts. A file that is already open is closed first.
   bool Open(const char16_t* path, FileAccess access);
   bool IsOpen() const;
 
@@ -61,6 +62,12 @@ struct FileStamp {
 // a missing path (no permission on the folder, a network error): then
 // nothing is known of the file.
 bool GetFileStamp(const char16_t* path, FileStamp& stamp);
+
+// The 8-bit name under which a library that takes UTF-8 file names (libFLAC
+// from 1.4 on, and every native libFLAC) opens the file at `path`: UTF-8 on
+// Windows, natively the name's own bytes (a name need not be UTF-8 there).
+// Empty for a null or empty path.
+std::string FileNameForLibrary(const char16_t* path);
 
 // The short (8.3) form of an existing file's path, where the file system has
 // one; false where it has none or the path cannot be shortened.

@@ -9,14 +9,13 @@
 #include <memory>
 #include <string>
 
-#include "platform/code_page.h"
+#include "platform/file_name_posix.h"
 
 namespace platform {
 namespace {
 
-// File names on this system are UTF-8 bytes.
 bool ToFileName(const char16_t* path, std::string& name) {
-  name = EncodeText(path, CodePage::kUtf8);
+  name = FileNameFromPath(path);
   return !name.empty();
 }
 
@@ -58,12 +57,14 @@ bool File::Open(const char16_t* path, FileAccess access) {
   if (path == nullptr || !ToFileName(path, name)) {
     return false;
   }
-  const int descriptor = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  // Not blocking: opening a FIFO for reading would wait for a writer. Only
+  // regular files are read; for them the flag changes nothing.
+  const int descriptor = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (descriptor < 0) {
     return false;
   }
   struct stat info;
-  if (fstat(descriptor, &info) != 0 || S_ISDIR(info.st_mode)) {
+  if (fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
     close(descriptor);
     return false;
   }
@@ -161,7 +162,7 @@ bool ListFolder(const char16_t* folder, const std::function<void(std::u16string_
       struct stat info;
       directory = fstatat(dirfd(listing.get()), entry->d_name, &info, 0) == 0 && S_ISDIR(info.st_mode);
     }
-    visit(DecodeText(entryName, CodePage::kUtf8), directory);
+    visit(PathFromFileName(entryName), directory);
     errno = 0;
   }
   return errno == 0;
@@ -175,6 +176,10 @@ int CompareFileNames(std::u16string_view a, std::u16string_view b) {
     if (x != y) return x < y ? -1 : 1;
   }
   return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+std::string FileNameForLibrary(const char16_t* path) {
+  return path != nullptr ? FileNameFromPath(path) : std::string();
 }
 
 bool GetShortPath(const char16_t*, std::u16string&) {

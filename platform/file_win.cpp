@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "platform/code_page.h"
 #include "platform/utf16_view_win.h"
 
 namespace platform {
@@ -81,6 +82,10 @@ bool GetFileStamp(const char16_t* path, FileStamp& stamp) {
   stamp.size = uint64_t{data.nFileSizeHigh} << 32 | data.nFileSizeLow;
   stamp.lastWrite = uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32 | data.ftLastWriteTime.dwLowDateTime;
   return true;
+}
+
+std::string FileNameForLibrary(const char16_t* path) {
+  return path != nullptr ? EncodeText(path, CodePage::kUtf8) : std::string();
 }
 
 bool GetShortPath(const char16_t* path, std::u16string& shortPath) {

@@ -17,12 +17,6 @@ namespace {
 
 const std::u16string kCueSheetItem = u"CUESHEET";
 
-// Past this many blocks a file's metadata counts as damaged. Real files have
-// a few dozen at most; a file of nothing but empty block headers would
-// otherwise be walked four bytes at a time on the player's thread, each step
-// a seek (some 30 us under Wine).
-constexpr int kMaxBlocks = 1024;
-
 // The largest comment block that a cue lookup reads: a CUESHEET comment of
 // the cue text limit, and room for the vendor string and ordinary comments.
 constexpr uint32_t kMaxCommentBlock = kCueTextLimit + 64 * 1024;
@@ -45,13 +39,15 @@ struct FLACBinding {
   flac::IteratorGetBlockFunction getBlock = nullptr;
   flac::ObjectDeleteFunction objectDelete = nullptr;
   FLACFileNameEncoding fileNames = FLACFileNameEncoding::kUtf8ThenAnsi;
+  const char* missingFunction = nullptr;  // loaded, but without this function
 };
 
 FLACBinding binding;
 
 template <typename Function>
-bool FindFunction(void* library, const char* name, Function& function) {
+bool FindFunction(void* library, const char* name, Function& function, const char*& missing) {
   function = reinterpret_cast<Function>(platform::FindSymbol(library, name));
+  if (function == nullptr) missing = name;
   return function != nullptr;
 }
 
@@ -65,17 +61,23 @@ const FLACBinding& BindFLAC() {
     return binding;
   }
   FLACBinding bound;
-  if (!FindFunction(library, "FLAC__metadata_simple_iterator_new", bound.iteratorNew) ||
-      !FindFunction(library, "FLAC__metadata_simple_iterator_delete", bound.iteratorDelete) ||
-      !FindFunction(library, "FLAC__metadata_simple_iterator_status", bound.iteratorStatus) ||
-      !FindFunction(library, "FLAC__metadata_simple_iterator_init", bound.iteratorInit) ||
-      !FindFunction(library, "FLAC__metadata_simple_iterator_next", bound.iteratorNext) ||
-      !FindFunction(library, "FLAC__metadata_simple_iterator_get_block_type", bound.getBlockType) ||
-      !FindFunction(library, "FLAC__metadata_simple_iterator_get_block", bound.getBlock) ||
-      !FindFunction(library, "FLAC__metadata_object_delete", bound.objectDelete)) {
+  const char* missing = nullptr;
+  if (!FindFunction(library, "FLAC__metadata_simple_iterator_new", bound.iteratorNew, missing) ||
+      !FindFunction(library, "FLAC__metadata_simple_iterator_delete", bound.iteratorDelete, missing) ||
+      !FindFunction(library, "FLAC__metadata_simple_iterator_status", bound.iteratorStatus, missing) ||
+      !FindFunction(library, "FLAC__metadata_simple_iterator_init", bound.iteratorInit, missing) ||
+      !FindFunction(library, "FLAC__metadata_simple_iterator_next", bound.iteratorNext, missing) ||
+      !FindFunction(library, "FLAC__metadata_simple_iterator_get_block_type", bound.getBlockType, missing) ||
+      !FindFunction(library, "FLAC__metadata_simple_iterator_get_block", bound.getBlock, missing) ||
+      !FindFunction(library, "FLAC__metadata_object_delete", bound.objectDelete, missing)) {
+    binding.library = library;
+    binding.missingFunction = missing;
     return binding;
   }
-  FindFunction(library, "FLAC__metadata_simple_iterator_get_block_length", bound.getBlockLength);
+  // Optional (libFLAC 1.4 and later): without it, comment blocks are read
+  // whatever their length.
+  const char* optional = nullptr;
+  FindFunction(library, "FLAC__metadata_simple_iterator_get_block_length", bound.getBlockLength, optional);
   // FLAC__VERSION_STRING is a data export: the address of a pointer to text.
   const auto* version =
       static_cast<const char* const*>(platform::FindSymbol(library, "FLAC__VERSION_STRING"));
@@ -160,12 +162,12 @@ flac::IteratorStatus OpenFile(Iterator& iterator, FLACFileNameEncoding encoding,
   std::string name;
   switch (encoding) {
     case FLACFileNameEncoding::kUtf8:
-      name = ToUtf8String(path);
+      name = platform::FileNameForLibrary(path);
       return name.empty() ? kNotOpened : iterator.Init(name.c_str());
     case FLACFileNameEncoding::kAnsi:
       return GetFLACAnsiFileName(path, name) ? iterator.Init(name.c_str()) : kNotOpened;
     case FLACFileNameEncoding::kUtf8ThenAnsi: {
-      const std::string utf8Name = ToUtf8String(path);
+      const std::string utf8Name = platform::FileNameForLibrary(path);
       if (!utf8Name.empty()) {
         const flac::IteratorStatus status = iterator.Init(utf8Name.c_str());
         if (status != kNotOpened) {
@@ -351,8 +353,8 @@ FLACReadStatus WalkMetadata(const FLACBinding& flac, const char16_t* path, Metad
     if (!iterator.Next(status)) {
       return ToReadStatus(status);
     }
-    if (blocks == kMaxBlocks) {
-      return FLACReadStatus::kNotFLAC;
+    if (blocks == kMaxFLACBlocks) {
+      return FLACReadStatus::kTooManyBlocks;
     }
   }
 }
@@ -490,6 +492,13 @@ void ReadFLACCueData(const char16_t* path, FLACCueData& data) {
 bool GetFLACLibraryPath(std::u16string& path) {
   const FLACBinding& flac = BindFLAC();
   return flac.state == BindingState::kBound && platform::GetLibraryPath(flac.library, path);
+}
+
+const char* GetFLACMissingFunction(std::u16string& path) {
+  const FLACBinding& flac = BindFLAC();
+  if (flac.missingFunction == nullptr) return nullptr;
+  if (!platform::GetLibraryPath(flac.library, path)) path.clear();
+  return flac.missingFunction;
 }
 
 std::vector<FLACCueTrack> GetFLACBlockTracks(const flac::CueSheet& block, uint32_t sampleRate) {

@@ -23,7 +23,13 @@ class CFLACTagParser final : public CTagParser {
   bool Parse(const char16_t* path) override;
 };
 
-enum class FLACReadStatus { kRead, kLibraryMissing, kNotFLAC, kUnreadable, kRefused };
+enum class FLACReadStatus { kRead, kLibraryMissing, kNotFLAC, kTooManyBlocks, kUnreadable, kRefused };
+
+// Past this many metadata blocks the reader stops walking a file. Real files
+// have a few dozen at most; a file of nothing but empty block headers would
+// otherwise be walked four bytes at a time on the player's thread, each step
+// a seek (some 30 us under Wine).
+constexpr int kMaxFLACBlocks = 1024;
 
 struct FLACCueTrack {
   bool hasIndex1 = false;
@@ -49,7 +55,10 @@ struct FLACCueData {
 // - kLibraryMissing: libFLAC is not available in this process (not found, or
 //   without a function the reader needs); the file was not touched.
 // - kNotFLAC: the file was read and is not FLAC, or its metadata is damaged
-//   beyond walking (more than 1024 blocks); another try gives the same.
+//   beyond walking; another try gives the same.
+// - kTooManyBlocks: a FLAC file with more than kMaxFLACBlocks metadata
+//   blocks, which the reader does not walk to the end; another try gives the
+//   same.
 // - kUnreadable: it could not be opened, or its name cannot be handed to
 //   libFLAC; another try may succeed.
 // - kRefused: it opened, but libFLAC refused its metadata (a block that runs
@@ -66,6 +75,12 @@ void ReadFLACCueData(const char16_t* path, FLACCueData& data);
 // Where the bound libFLAC was loaded from (full path), false when it is not
 // bound. Binds libFLAC if nothing has tried to yet.
 bool GetFLACLibraryPath(std::u16string& path);
+
+// When a libFLAC was loaded but lacks a function that the reader needs: the
+// name of the first such function, and where the library was loaded from
+// (empty when the system does not tell). Null when libFLAC is bound or none
+// was loaded. Binds libFLAC if nothing has tried to yet.
+const char* GetFLACMissingFunction(std::u16string& path);
 
 // The tracks of a CUESHEET block, the last track (the lead-out) left out.
 // A track's start is its offset plus the offset of its first index numbered

@@ -5,6 +5,11 @@
 if(WIN32)
   set(inspect_fixtures cue_sources cue_text_files tag_files)
   set(inspect_environment ENVIRONMENT "${wine_environment}")
+  # inspect_launch_test: the Windows inspector started hidden by another
+  # program, through CreateProcess.
+  add_dependencies(inspect_launch_test sheetwalk-inspect)
+  set_tests_properties(inspect_launch_test PROPERTIES FIXTURES_REQUIRED cue_sources
+    ENVIRONMENT "${wine_environment};SHEETWALK_CUE_SOURCES=${cue_sources}")
 else()
   # No other native test uses these files.
   sheetwalk_test_files(cue_sources /bin/bash ${CMAKE_CURRENT_LIST_DIR}/make_cue_sources.sh)

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """sheetwalk-inspect from outside, as a user or a script runs it: every place a
-cue sheet comes from, every decoding, a stopped parse, a missing libFLAC.dll,
-the installed layout, the exit status and the error lines. The JSON is read by
+cue sheet comes from, every decoding, a stopped parse, a missing or broken
+libFLAC.dll, the installed layout, a library check of a folder with --summary,
+--help and --version, the exit status and the error lines. The JSON is read by
 Python's json module; the text of each report must carry the same fields with
 the same values in the same order.
 
@@ -35,6 +36,8 @@ def make_scratch():
     text, a copy of the program without libFLAC.dll near it, and one in the
     player's layout, <player>/Plugins/Sheetwalk, with libFLAC.dll beside the
     player's program."""
+    if (scratch / "locked_lib/locked").exists():
+        os.chmod(scratch / "locked_lib/locked", 0o755)
     shutil.rmtree(scratch, ignore_errors=True)
     scratch.mkdir(parents=True)
     for name in ("stop.wav", "utf16.wav", "notrack.wav", "large.wav"):
@@ -55,16 +58,60 @@ def make_scratch():
     (ripped / "Artist - Album.cue").write_bytes(b'TITLE "Ripped"\r\nFILE "CDImage.wav" WAVE\r\n'
                                                 b'  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n')
     (ripped / "a.cue").write_bytes(b'FILE "other.wav" WAVE\r\n')
+    shutil.copy(sources / "cd.wav", scratch / "emoji.wav")
+    (scratch / "emoji.cue").write_bytes('TITLE "Smile \U0001F600 \U0002000B"\nFILE "emoji.wav" WAVE\n'
+                                        '  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n'.encode())
+    flood = bytearray((sources / "p2.flac").read_bytes())
+    info_length = int.from_bytes(flood[5:8], "big")
+    flood[8 + info_length:8 + info_length] = b"\x01\x00\x00\x00" * 1025
+    (scratch / "flood.flac").write_bytes(flood)
+    make_library()
     if on_wine:
-        for folder, audio in ((LONE, "p5.flac"), (INSTALLED, "p2.flac")):
+        for folder, audio in ((LONE, "p5.flac"), (INSTALLED, "p2.flac"), (NO_FUNCTION, "p2.flac"),
+                              (NOT_A_LIBRARY, "p2.flac")):
             folder.mkdir(parents=True)
             shutil.copy(program, folder)
             shutil.copy(sources / audio, folder)
         shutil.copy(program.parent / "libFLAC.dll", scratch / "player")
+        shutil.copy(program.parent / "gen_Sheetwalk.dll", NO_FUNCTION / "libFLAC.dll")
+        (NOT_A_LIBRARY / "libFLAC.dll").write_bytes(b"not a library")
+    else:
+        os.mkfifo(scratch / "pipe.flac")
+        shutil.copy(sources / "cd.wav", scratch / "fifo.wav")
+        os.mkfifo(scratch / "fifo.cue")
+        shutil.copy(sources / "cd.wav", scratch / b"caf\xe9.wav".decode(errors="surrogateescape"))
+        (scratch / b"caf\xe9.cue".decode(errors="surrogateescape")).write_bytes((scratch / "stop.cue").read_bytes())
+
+
+def make_library():
+    """A library of every verdict, with a .cue file without audio, a file the
+    player does not play, a link back up and a link to nothing; and one with
+    a folder that cannot be listed."""
+    for folder in ("lib/a", "lib/b", "lib/c", "locked_lib/locked"):
+        (scratch / folder).mkdir(parents=True)
+    shutil.copy(sources / "p1.flac", scratch / "lib/a/album.flac")
+    os.symlink("..", scratch / "lib/c/up")
+    shutil.copy(sources / "cd.wav", scratch / "lib/b/cd.wav")
+    os.symlink("nowhere.flac", scratch / "lib/b/gone.flac")
+    (scratch / "lib/c/lonely.cue").write_bytes((scratch / "stop.cue").read_bytes())
+    (scratch / "lib/b/notes.txt").write_bytes(b"notes")
+    for name in ("stop.wav", "stop.cue"):
+        shutil.copy(scratch / name, scratch / "lib/c" / name)
+    shutil.copy(sources / "cd.wav", scratch / "locked_lib/cd.wav")
+    shutil.copy(sources / "cd.wav", scratch / "locked_lib/locked/cd.wav")
+    os.chmod(scratch / "locked_lib/locked", 0)
 
 
 class Has(str):
     """Expects a value that contains this text."""
+
+
+class Out(str):
+    """Expects standard output that contains this text, no JSON."""
+
+
+def native(path):
+    return path.replace("/", "\\") if on_wine else path
 
 
 NOT_LOOKED_AT = {"outcome": "not looked at", "reason": "an earlier place gave the cue sheet"}
@@ -73,6 +120,14 @@ TAG_UTF8 = {"encoding": "UTF-8", "reason": "tag text is UTF-8 by the tag format"
 NO_SIDE = {"outcome": "absent", "reason": "no such file"}
 LONE = scratch / "lone/a/b"
 INSTALLED = scratch / "player/Plugins/Sheetwalk"
+NO_FUNCTION = scratch / "no_function"
+NOT_A_LIBRARY = scratch / "not_a_library"
+COPIES = (LONE, INSTALLED, NO_FUNCTION, NOT_A_LIBRARY)
+SUMMARY_NONE = {"place": "none", "decoding": "none", "tracks": 0, "parse": "none"}
+# Run without the right to read every folder: natively as nobody when the test
+# runs as root, under Wine (whose prefix belongs to root then) skipped.
+UNPRIVILEGED = "an unreadable subfolder"
+as_root = os.geteuid() == 0
 
 # (name, folder, locale, arguments, exit status, expected fields of each
 # report or the one error line). A folder of None skips the case natively.
@@ -166,25 +221,68 @@ CASES = [
         "libflac": Has("not found (looked for: " + windows_path(LONE / "libFLAC.dll")), "navigable": False}),
     ("installed: the player's libFLAC.dll", INSTALLED if on_wine else None, None, ["p2.flac"], 0, {
          "sources": [{}, {"outcome": "found"}], "libflac": windows_path(scratch / "player/libFLAC.dll")}),
+    ("characters outside the BMP", scratch, None, ["emoji.wav"], 0, {"sheet": {"title": "Smile \U0001F600 \U0002000B"}}),
+    ("more than 1024 metadata blocks", scratch, None, ["flood.flac"], 1, {
+        "sources": [ABSENT_APE, {"outcome": "absent",
+                                 "reason": "a FLAC file of more than 1024 metadata blocks, more than the plug-in reads"}],
+        "navigable": False}),
+    ("libFLAC.dll without a function", NO_FUNCTION if on_wine else None, None, ["p2.flac"], 1, {
+        "sources": [{}, {"reason": "libFLAC.dll at " + windows_path(NO_FUNCTION / "libFLAC.dll") +
+                         " lacks the function FLAC__metadata_simple_iterator_new that the plug-in needs"}]}),
+    ("libFLAC.dll that is no library", NOT_A_LIBRARY if on_wine else None, None, ["p2.flac"], 1, {
+        "sources": [{}, {"reason": Has("libFLAC.dll could not be loaded (looked for: " +
+                                       windows_path(NOT_A_LIBRARY / "libFLAC.dll") + " (it is there, but no library")}]}),
+    ("a FIFO as the file", None if on_wine else scratch, None, ["pipe.flac"], 2,
+     "sheetwalk-inspect: pipe.flac: not a regular file (a FIFO or a device), not read"),
+    ("a FIFO as the cue file", None if on_wine else scratch, None, ["fifo.wav"], 1, {
+        "sources": [{}, {}, {"path": "fifo.cue", "outcome": "unreadable", "reason": "there, but not a regular file"}]}),
+    ("a file name that is no UTF-8", None if on_wine else scratch, None, [b"caf\xe9.wav"], 0, {
+        "file": b"caf\xe9.wav".decode(errors="surrogateescape"), "parse": {"complete": False}}),
+    ("a library of every verdict", scratch, None, ["--summary", "lib"], 1, [
+        {"file": native("lib/a/album.flac"), "verdict": "navigable", "place": "APEv2 tag, item CUESHEET",
+         "decoding": "UTF-8", "tracks": 3, "parse": "complete"},
+        {"file": native("lib/b/cd.wav"), "verdict": "no-sheet", **SUMMARY_NONE},
+        # Wine lists no link to nothing.
+        *([] if on_wine else [{"file": native("lib/b/gone.flac"), "verdict": "unreadable", "problem": "no such file"}]),
+        {"file": native("lib/c/stop.wav"), "verdict": "stopped", "place": "cue file beside the audio file",
+         "decoding": "UTF-8", "tracks": 1, "parse": "stopped"},
+        {"totals": {"files": 3 if on_wine else 4, "navigable": 1, "no-sheet": 1, "stopped": 1,
+                    "unreadable": 0 if on_wine else 1, "unreadable_folders": 0,
+                    "places": [{"place": "APEv2 tag, item CUESHEET", "files": 1},
+                               {"place": "cue file beside the audio file", "files": 1},
+                               {"place": "none", "files": 1 if on_wine else 2}]}}]),
+    ("every file navigable", scratch, None, ["--summary", "lib/a"], 0, [
+        {"verdict": "navigable"}, {"totals": {"files": 1, "navigable": 1}}]),
+    (UNPRIVILEGED, None if on_wine and as_root else scratch, None, ["--summary", "locked_lib"], 1, (
+        [{"file": native("locked_lib/cd.wav"), "verdict": "no-sheet"}, {"totals": {"unreadable_folders": 1}}],
+        "sheetwalk-inspect: " + native("locked_lib/locked") + ": the folder cannot be read: no permission to read it\n")),
+    ("nothing read", sources, None, ["--summary", "none.flac"], 2, [
+        {"file": "none.flac", "verdict": "unreadable", "problem": "no such file"}, {"totals": {"unreadable": 1}}]),
+    ("help", sources, None, ["--help"], 0, Out("usage: sheetwalk-inspect [--summary] [--json] [--at POSITION]")),
+    ("version", sources, None, ["--version"], 0, Out("sheetwalk-inspect, Quillmoor Sheetwalk v0.8\n")),
     ("missing file", sources, None, ["none.flac"], 2, "sheetwalk-inspect: none.flac: no such file"),
-    ("folder", scratch, None, ["folder.flac"], 2, "sheetwalk-inspect: folder.flac: a folder, not an audio file"),
+    ("folder without audio files", scratch, None, ["folder.flac"], 2,
+     "sheetwalk-inspect: no file that the player plays was found"),
     ("a readable file and a missing one", sources, None, ["p1.flac", "none.flac"], 2,
      "sheetwalk-inspect: none.flac: no such file"),
-    ("no file", sources, None, [], 2, Has("usage: sheetwalk-inspect [--at POSITION] [--json] FILE...")),
+    ("no file", sources, None, [], 2, Has("usage: sheetwalk-inspect [--summary] [--json] [--at POSITION] FILE-OR")),
     ("a position past 59 seconds", sources, None, ["--at", "1:60", "p1.flac"], 2, Has("--at needs a position")),
     ("unknown option", sources, None, ["--all", "p1.flac"], 2, Has("unknown option --all")),
 ]
 
 
-def run(folder, locale, arguments):
+def run(name, folder, locale, arguments):
     environment = dict(os.environ)
     if locale is not None and locales is not None:
         environment.update(LOCPATH=locales, LC_ALL=locale + ".UTF-8")
-    copy = folder / program.name if folder in (LONE, INSTALLED) else program
+    copy = folder / program.name if folder in COPIES else program
     command = ([os.environ["WINELOADER"]] if on_wine else []) + [str(copy)] + arguments
+    if name == UNPRIVILEGED and as_root:
+        command = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] + command
     done = subprocess.run(command, cwd=folder, env=environment, stdin=subprocess.DEVNULL, capture_output=True,
                           timeout=120)
-    return done.returncode, done.stdout.decode("utf-8"), done.stderr.decode("utf-8")
+    return (done.returncode, done.stdout.decode("utf-8", "surrogateescape"),
+            done.stderr.decode("utf-8", "surrogateescape"))
 
 
 def check(where, expected, actual):
@@ -227,12 +325,29 @@ def fields_of_json(value):
 
 def fields_of_text(text):
     for line in text.splitlines():
-        match = re.fullmatch(r" *(?:- )?(\w+):(?: (.*))?", line)
+        match = re.fullmatch(r" *(?:- )?([\w-]+):(?: (.*))?", line)
         if match is None:
             if line:
                 failures.append(f"a text line {line!r} is no field")
             continue
         yield match[1], match[2]
+
+
+def fields_of_summary(text):
+    """A summary line per file, "VERDICT  FILE  name: value; ...", then the
+    totals as indented fields."""
+    lines = text.splitlines()
+    end = lines.index("totals:") if "totals:" in lines else len(lines)
+    for line in lines[:end]:
+        match = re.fullmatch(r"(\S+) +(.+?)  (.*)", line)
+        if match is None:
+            failures.append(f"a summary line {line!r} has no verdict and file")
+            continue
+        yield "file", match[2]
+        yield "verdict", match[1]
+        for field in match[3].split("; "):
+            yield tuple(field.split(": ", 1))
+    yield from fields_of_text("\n".join(lines[end:]))
 
 
 def main():
@@ -242,21 +357,30 @@ def main():
             print(f"SKIPPED: {name}: natively, libFLAC is the system's and the ANSI code page is 1252")
             continue
         before = len(failures)
-        code, out, err = run(folder, locale, ["--json"] + arguments)
+        code, out, err = run(name, folder, locale, ["--json"] + arguments)
         if code != status:
             failures.append(f"exit status {code}, expected {status}")
-        if status == 2:
+        expected_err = ""
+        if isinstance(expected, tuple):
+            expected, expected_err = expected
+        if isinstance(expected, Out):
+            check("stdout", Has(expected), out)
+            check("stderr", "", err)
+        elif isinstance(expected, str):
             check("stderr", expected if isinstance(expected, Has) else expected + "\n", err)
         else:
-            if err:
-                failures.append(f"stderr {err!r}")
+            check("stderr", expected_err, err)
             reports = [json.loads(line) for line in out.splitlines()]
-            files = [a for i, a in enumerate(arguments) if not a.startswith("--") and (i == 0 or arguments[i - 1] != "--at")]
-            check("files", [{"file": f} for f in files], reports)
+            summary = "--summary" in arguments
+            if not summary:
+                files = [a for i, a in enumerate(arguments) if isinstance(a, bytes) or
+                         not a.startswith("--") and (i == 0 or arguments[i - 1] != "--at")]
+                files = [os.fsdecode(f) for f in files]
+                check("files", [{"file": f} for f in files], reports)
             check("report", expected if isinstance(expected, list) else [expected], reports)
-            _, text, _ = run(folder, locale, arguments)
+            _, text, _ = run(name, folder, locale, arguments)
             as_json = [field for report in reports for field in fields_of_json(report)]
-            as_text = list(fields_of_text(text))
+            as_text = list(fields_of_summary(text) if summary else fields_of_text(text))
             if as_text != as_json:
                 failures.append(f"the text report differs from the JSON:\n{text}")
         for failure in failures[before:]:
