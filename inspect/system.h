@@ -40,16 +40,8 @@ InputState CheckInput(const std::u16string& path);
 // The separator that the system puts between a folder and a name.
 extern const char16_t kPathSeparator;
 
-enum class EntryKind { kFile, kFolder, kOther };
-struct FolderEntry {
-  std::u16string name;
-  EntryKind kind = EntryKind::kFile;  // a link counts as what it leads to
-};
-
-// The entries of a folder, without "." and "..", in the order of their names
-// (by code unit). False, with the reason in `problem`, when the folder cannot
-// be listed.
-bool ListFolder(const std::u16string& folder, std::vector<FolderEntry>& entries, std::u16string& problem);
+// Why a folder could not be listed, from the system's error number.
+std::u16string FolderErrorText(uint32_t error);
 
 // What tells a folder apart from every other, however it is reached (through
 // links or junctions): its volume and its file number. False when it cannot

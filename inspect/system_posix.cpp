@@ -1,9 +1,7 @@
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -23,14 +21,6 @@ void Write(FILE* stream, std::u16string_view text) {
   const std::string bytes = platform::FileNameFromPath(text);
   std::fwrite(bytes.data(), 1, bytes.size(), stream);
   std::fflush(stream);
-}
-
-std::u16string ErrorText(int error) {
-  switch (error) {
-    case EACCES: return u"no permission to read it";
-    case ENOENT: return u"no such folder";
-    default: return platform::PathFromFileName(std::strerror(error));
-  }
 }
 
 }  // namespace
@@ -59,38 +49,12 @@ InputState CheckInput(const std::u16string& path) {
   return InputState::kReadable;
 }
 
-bool ListFolder(const std::u16string& folder, std::vector<FolderEntry>& entries, std::u16string& problem) {
-  entries.clear();
-  const std::string name = platform::FileNameFromPath(folder);
-  DIR* directory = opendir(name.c_str());
-  if (directory == nullptr) {
-    problem = ErrorText(errno);
-    return false;
+std::u16string FolderErrorText(uint32_t error) {
+  switch (error) {
+    case EACCES: return u"no permission to read it";
+    case ENOENT: return u"no such folder";
+    default: return platform::PathFromFileName(std::strerror(static_cast<int>(error)));
   }
-  errno = 0;
-  while (const dirent* found = readdir(directory)) {
-    if (std::strcmp(found->d_name, ".") == 0 || std::strcmp(found->d_name, "..") == 0) continue;
-    FolderEntry entry;
-    entry.name = platform::PathFromFileName(found->d_name);
-    unsigned char type = found->d_type;
-    if (type == DT_LNK || type == DT_UNKNOWN) {
-      // What a link leads to; a broken link is left for the inspection to name.
-      struct stat info;
-      const std::string path = name + "/" + found->d_name;
-      type = stat(path.c_str(), &info) != 0 ? DT_REG : S_ISDIR(info.st_mode) ? DT_DIR : S_ISREG(info.st_mode) ? DT_REG : DT_FIFO;
-    }
-    entry.kind = type == DT_DIR ? EntryKind::kFolder : type == DT_REG ? EntryKind::kFile : EntryKind::kOther;
-    entries.push_back(std::move(entry));
-    errno = 0;
-  }
-  const int error = errno;
-  closedir(directory);
-  if (error != 0) {
-    problem = ErrorText(error);
-    return false;
-  }
-  std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
-  return true;
 }
 
 bool GetFolderIdentity(const std::u16string& folder, FolderIdentity& identity) {

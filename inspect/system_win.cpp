@@ -2,7 +2,6 @@
 
 #include <conio.h>
 
-#include <algorithm>
 #include <string>
 
 #include "inspect/system.h"
@@ -42,15 +41,6 @@ std::u16string ProgramFolder() {
 std::u16string Number(unsigned long value) {
   const std::string digits = std::to_string(value);
   return std::u16string(digits.begin(), digits.end());
-}
-
-std::u16string ErrorText(DWORD error) {
-  switch (error) {
-    case ERROR_ACCESS_DENIED: return u"no permission to read it";
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_FILE_NOT_FOUND: return u"no such folder";
-    default: return u"Windows error " + Number(error);
-  }
 }
 
 }  // namespace
@@ -104,37 +94,13 @@ InputState CheckInput(const std::u16string& path) {
   return InputState::kReadable;
 }
 
-bool ListFolder(const std::u16string& folder, std::vector<FolderEntry>& entries, std::u16string& problem) {
-  entries.clear();
-  const std::u16string pattern = folder + (folder.ends_with(u'\\') || folder.ends_with(u'/') ? u"*" : u"\\*");
-  WIN32_FIND_DATAW found;
-  const HANDLE search = FindFirstFileExW(platform::AsWide(pattern.c_str()), FindExInfoBasic, &found,
-                                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
-  if (search == INVALID_HANDLE_VALUE) {
-    const DWORD error = GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND) return true;  // not even "." and "..": an empty drive
-    problem = ErrorText(error);
-    return false;
+std::u16string FolderErrorText(uint32_t error) {
+  switch (error) {
+    case ERROR_ACCESS_DENIED: return u"no permission to read it";
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_FILE_NOT_FOUND: return u"no such folder";
+    default: return u"Windows error " + Number(error);
   }
-  do {
-    const std::u16string name(platform::AsUtf16(found.cFileName));
-    if (name == u"." || name == u"..") continue;
-    FolderEntry entry;
-    entry.name = name;
-    // A junction or a link to a folder carries the folder attribute itself.
-    entry.kind = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::kFolder
-                 : (found.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0  ? EntryKind::kOther
-                                                                         : EntryKind::kFile;
-    entries.push_back(std::move(entry));
-  } while (FindNextFileW(search, &found));
-  const DWORD error = GetLastError();
-  FindClose(search);
-  if (error != ERROR_NO_MORE_FILES) {
-    problem = ErrorText(error);
-    return false;
-  }
-  std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
-  return true;
 }
 
 bool GetFolderIdentity(const std::u16string& folder, FolderIdentity& identity) {

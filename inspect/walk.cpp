@@ -1,9 +1,11 @@
 #include "inspect/walk.h"
 
+#include <algorithm>
 #include <set>
 #include <vector>
 
 #include "inspect/system.h"
+#include "platform/file.h"
 
 namespace inspect {
 namespace {
@@ -21,6 +23,27 @@ std::u16string Join(const std::u16string& folder, const std::u16string& name) {
   return folder + kPathSeparator + name;
 }
 
+struct FolderEntry {
+  std::u16string name;
+  platform::EntryKind kind;
+};
+
+// The entries of a folder in the order of their names (by code unit). False,
+// with the reason in `problem`, when the folder cannot be listed.
+bool ListFolder(const std::u16string& folder, std::vector<FolderEntry>& entries, std::u16string& problem) {
+  uint32_t error = 0;
+  const bool listed = platform::ListFolder(
+      folder.c_str(),
+      [&entries](std::u16string_view name, platform::EntryKind kind) { entries.push_back({std::u16string(name), kind}); },
+      &error);
+  if (!listed) {
+    problem = FolderErrorText(error);
+    return false;
+  }
+  std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+  return true;
+}
+
 void Walk(const std::u16string& folder, int depth, std::set<FolderIdentity>& walked, WalkVisitor& visitor) {
   FolderIdentity identity;
   if (GetFolderIdentity(folder, identity) ? !walked.insert(identity).second : depth > kMaxDepth) return;
@@ -33,10 +56,10 @@ void Walk(const std::u16string& folder, int depth, std::set<FolderIdentity>& wal
   }
   for (const FolderEntry& entry : entries) {
     const std::u16string path = Join(folder, entry.name);
-    if (entry.kind == EntryKind::kFolder) {
+    if (entry.kind == platform::EntryKind::kFolder) {
       Walk(path, depth + 1, walked, visitor);
     } else if (IsPlayable(entry.name)) {
-      visitor.File(path, entry.kind == EntryKind::kFile);
+      visitor.File(path, entry.kind == platform::EntryKind::kFile);
     }
   }
 }

@@ -73,12 +73,18 @@ std::string FileNameForLibrary(const char16_t* path);
 // one; false where it has none or the path cannot be shortened.
 bool GetShortPath(const char16_t* path, std::u16string& shortPath);
 
+// What a folder entry is. A link counts as what it leads to, and a link
+// that leads nowhere as a file; kOther is a device, a FIFO or a socket.
+enum class EntryKind { kFile, kFolder, kOther };
+
 // Lists the entries of the folder at `folder` (a path with or without the
 // trailing separator, or "." for the current folder), "." and ".." left
 // out, in the file system's own order. `visit` is called once per entry with
-// its name and whether it is a folder; the name is valid only during the
-// call. False when the folder cannot be listed.
-bool ListFolder(const char16_t* folder, const std::function<void(std::u16string_view name, bool directory)>& visit);
+// its name and kind; the name is valid only during the call. False when the
+// folder cannot be listed, with the system's error number (errno, or what
+// GetLastError gave) in `error` where one is asked for.
+bool ListFolder(const char16_t* folder, const std::function<void(std::u16string_view name, EntryKind kind)>& visit,
+                uint32_t* error = nullptr);
 
 // Compares two file names as Windows does: ordinal, ignoring letter case.
 // Negative, zero or positive, as `a` sorts before, with or after `b`.

@@ -142,14 +142,19 @@ bool GetFileStamp(const char16_t* path, FileStamp& stamp) {
   return true;
 }
 
-bool ListFolder(const char16_t* folder, const std::function<void(std::u16string_view name, bool directory)>& visit) {
+bool ListFolder(const char16_t* folder, const std::function<void(std::u16string_view name, EntryKind kind)>& visit,
+                uint32_t* error) {
+  const auto failed = [error](int number) {
+    if (error != nullptr) *error = static_cast<uint32_t>(number);
+    return false;
+  };
   std::string name;
   if (folder == nullptr || !ToFileName(folder, name)) {
-    return false;
+    return failed(ENOENT);
   }
   const std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(name.c_str()), &closedir);
   if (listing == nullptr) {
-    return false;
+    return failed(errno);
   }
   errno = 0;
   while (const dirent* entry = readdir(listing.get())) {
@@ -157,15 +162,19 @@ bool ListFolder(const char16_t* folder, const std::function<void(std::u16string_
     if (entryName == "." || entryName == "..") {
       continue;
     }
-    bool directory = entry->d_type == DT_DIR;
-    if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+    unsigned char type = entry->d_type;
+    if (type == DT_UNKNOWN || type == DT_LNK) {
       struct stat info;
-      directory = fstatat(dirfd(listing.get()), entry->d_name, &info, 0) == 0 && S_ISDIR(info.st_mode);
+      type = fstatat(dirfd(listing.get()), entry->d_name, &info, 0) != 0 ? DT_REG
+             : S_ISDIR(info.st_mode)                                     ? DT_DIR
+             : S_ISREG(info.st_mode)                                     ? DT_REG
+                                                                         : DT_FIFO;
     }
-    visit(PathFromFileName(entryName), directory);
+    visit(PathFromFileName(entryName),
+          type == DT_DIR ? EntryKind::kFolder : type == DT_REG ? EntryKind::kFile : EntryKind::kOther);
     errno = 0;
   }
-  return errno == 0;
+  return errno == 0 || failed(errno);
 }
 
 int CompareFileNames(std::u16string_view a, std::u16string_view b) {

@@ -128,9 +128,14 @@ class FindHandle {
 
 }  // namespace
 
-bool ListFolder(const char16_t* folder, const std::function<void(std::u16string_view name, bool directory)>& visit) {
-  if (folder == nullptr || *folder == u'\0') {
+bool ListFolder(const char16_t* folder, const std::function<void(std::u16string_view name, EntryKind kind)>& visit,
+                uint32_t* error) {
+  const auto failed = [error](DWORD number) {
+    if (error != nullptr) *error = number;
     return false;
+  };
+  if (folder == nullptr || *folder == u'\0') {
+    return failed(ERROR_PATH_NOT_FOUND);
   }
   std::u16string pattern(folder);
   if (pattern.back() != u'\\' && pattern.back() != u'/') {
@@ -144,16 +149,21 @@ bool ListFolder(const char16_t* folder, const std::function<void(std::u16string_
   const FindHandle find(FindFirstFileExW(AsWide(pattern.c_str()), FindExInfoBasic, &data, FindExSearchNameMatch,
                                          nullptr, FIND_FIRST_EX_LARGE_FETCH));
   if (find.get() == INVALID_HANDLE_VALUE) {
-    return GetLastError() == ERROR_FILE_NOT_FOUND;  // a drive's root may be empty
+    const DWORD last = GetLastError();
+    return last == ERROR_FILE_NOT_FOUND || failed(last);  // a drive's root may be empty
   }
   do {
     const std::u16string_view name(AsUtf16(data.cFileName));
     if (name == u"." || name == u"..") {
       continue;
     }
-    visit(name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+    // A junction or a link to a folder carries the folder attribute itself.
+    visit(name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::kFolder
+                : (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0  ? EntryKind::kOther
+                                                                         : EntryKind::kFile);
   } while (FindNextFileW(find.get(), &data));
-  return GetLastError() == ERROR_NO_MORE_FILES;
+  const DWORD last = GetLastError();
+  return last == ERROR_NO_MORE_FILES || failed(last);
 }
 
 int CompareFileNames(std::u16string_view a, std::u16string_view b) {

@@ -148,8 +148,8 @@ CueTextOutcome FindFolderCueFile(const char16_t* audioPath, FolderCueSearch& sea
 
   std::vector<std::u16string> cueNames;
   const std::u16string_view audioExtension = Extension(folder.audioName);
-  search.listed = platform::ListFolder(search.folder.c_str(), [&](std::u16string_view name, bool directory) {
-    if (directory) return;
+  search.listed = platform::ListFolder(search.folder.c_str(), [&](std::u16string_view name, platform::EntryKind kind) {
+    if (kind == platform::EntryKind::kFolder) return;
     if (IsCueName(name)) {
       cueNames.emplace_back(name);
     } else if (SameName(Extension(name), audioExtension) && !SameName(name, folder.audioName)) {
