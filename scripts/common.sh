@@ -15,6 +15,7 @@ SHEETWALK_PACKAGES=(
 
 log() { printf '==> %s\n' "$*" >&2; }
 die() { printf 'error: %s\n' "$*" >&2; exit 1; }
+source "$SHEETWALK_ROOT/scripts/apt.sh"
 
 # Installs the packages of the list that are not installed yet.
 ensure_packages() {
@@ -26,8 +27,7 @@ ensure_packages() {
   [ ${#missing[@]} -eq 0 ] && return 0
   [ "$(id -u)" -eq 0 ] || die "missing packages (${missing[*]}); run as root to install them"
   log "installing ${missing[*]}"
-  apt-get update -q >/dev/null
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
+  apt_install --no-install-recommends "${missing[@]}" >/dev/null || die "could not install ${missing[*]}"
 }
 
 # The two Wine loaders, called directly: 64-bit Wine for the x86_64 build, the

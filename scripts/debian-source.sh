@@ -8,6 +8,8 @@ as_root() {
   fi
 }
 
+source "$(dirname "${BASH_SOURCE[0]}")/apt.sh"
+
 # Installs what a MinGW cross build needs: ensure_mingw_tools <triple> <i686|x86-64>
 ensure_mingw_tools() {
   local triple="$1" pkg_arch="$2"
@@ -27,9 +29,7 @@ ensure_mingw_tools() {
   [[ ${#missing[@]} -eq 0 ]] && return 0
   mapfile -t missing < <(printf '%s\n' "${missing[@]}" | sort -u)
   log "installing ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  as_root apt-get install -y -q --no-install-recommends "${missing[@]}" ||
-    { as_root apt-get update -qq && as_root apt-get install -y -q --no-install-recommends "${missing[@]}"; }
+  apt_install --no-install-recommends "${missing[@]}" || die "could not install ${missing[*]}"
 }
 
 # Unpacks Debian's source of <package> (with Debian's patches applied) into
@@ -52,9 +52,10 @@ fetch_debian_source() {
   if ! (cd "$work" && apt-get "${apt_opts[@]}" source --only-source "$package" >&2); then
     # A stale Sources index names files the archive no longer has.
     log "apt-get source failed; refreshing the package lists once"
-    as_root apt-get update -qq
+    apt_update
     rm -rf "${work:?}"/*
-    (cd "$work" && apt-get "${apt_opts[@]}" source --only-source "$package" >&2)
+    (cd "$work" && apt-get "${apt_opts[@]}" source --only-source "$package" >&2) ||
+      { apt_explain_failure; die "apt-get source $package failed"; }
   fi
 
   local dsc tree file

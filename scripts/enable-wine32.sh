@@ -62,6 +62,8 @@ as_root() {
   fi
 }
 
+source "$(dirname "${BASH_SOURCE[0]}")/apt.sh"
+
 # Writes $2 into the file $1 as root.
 write_as_root() {
   if [[ $(id -u) -eq 0 ]]; then printf '%s' "$2" > "$1"
@@ -84,9 +86,7 @@ install_packages() {
     as_root dpkg --add-architecture i386
   fi
   log "installing ${missing[*]}"
-  as_root apt-get update -qq || die "apt-get update failed"
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" \
-    || die "apt-get install ${missing[*]} failed"
+  apt_install -q "${missing[@]}" || die "apt-get install ${missing[*]} failed"
   [[ -x "$WINE32_LOADER" ]] || die "$WINE32_LOADER missing after installing wine32:i386"
 }
 
@@ -209,9 +209,7 @@ use_qemu() {
     local qemu
     if ! qemu="$(qemu_interpreter)"; then
       log "installing qemu-user-static"
-      as_root apt-get update -qq || die "apt-get update failed"
-      as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq qemu-user-static \
-        || die "apt-get install qemu-user-static failed"
+      apt_install -q qemu-user-static || die "apt-get install qemu-user-static failed"
       qemu="$(qemu_interpreter)" || die "no qemu-i386 binary after installing qemu-user-static"
     fi
     log "registering $qemu for i386 programs with binfmt_misc"

@@ -29,6 +29,8 @@ as_root() {
   fi
 }
 
+source "$(dirname "${BASH_SOURCE[0]}")/apt.sh"
+
 source_known() {
   [[ -n "$package" ]] && apt-cache showsrc --only-source "$package" 2>/dev/null | grep -q '^Package:'
 }
@@ -193,15 +195,14 @@ main() {
   fi
 
   log "apt-get update"
-  if ! as_root apt-get update -qq; then
-    if [[ $wrote -eq 1 ]]; then
-      as_root rm -f "$OUR_FILE"
-      die "apt-get update failed with the derived deb-src entries; removed $OUR_FILE"
-    fi
-    die "apt-get update failed"
-  fi
+  apt_update
 
   if [[ -n "$package" ]] && ! source_known; then
+    apt_explain_failure
+    if [[ $wrote -eq 1 && -n "$APT_UPDATE_ERRORS" ]]; then
+      as_root rm -f "$OUR_FILE"
+      die "source package '$package' not found; apt-get update failed with the derived deb-src entries, removed $OUR_FILE"
+    fi
     die "source package '$package' not found in the configured deb-src entries"
   fi
 }
