@@ -77,13 +77,22 @@ bool GetShortPath(const char16_t* path, std::u16string& shortPath);
 // that leads nowhere as a file; kOther is a device, a FIFO or a socket.
 enum class EntryKind { kFile, kFolder, kOther };
 
+// One entry of a folder listing. `stamp` is what an attribute query of the
+// entry's path would say, taken from the listing itself: a search that
+// watches the entry needs no query of its own. The name is valid only during
+// the visit.
+struct FolderEntry {
+  std::u16string_view name;
+  EntryKind kind = EntryKind::kFile;
+  FileStamp stamp;
+};
+
 // Lists the entries of the folder at `folder` (a path with or without the
 // trailing separator, or "." for the current folder), "." and ".." left
-// out, in the file system's own order. `visit` is called once per entry with
-// its name and kind; the name is valid only during the call. False when the
-// folder cannot be listed, with the system's error number (errno, or what
-// GetLastError gave) in `error` where one is asked for.
-bool ListFolder(const char16_t* folder, const std::function<void(std::u16string_view name, EntryKind kind)>& visit,
+// out, in the file system's own order. `visit` is called once per entry.
+// False when the folder cannot be listed, with the system's error number
+// (errno, or what GetLastError gave) in `error` where one is asked for.
+bool ListFolder(const char16_t* folder, const std::function<void(const FolderEntry& entry)>& visit,
                 uint32_t* error = nullptr);
 
 // Compares two file names as Windows does: ordinal, ignoring letter case.

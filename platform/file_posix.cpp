@@ -125,6 +125,19 @@ bool File::Read(void* buffer, uint32_t count, uint32_t& bytesRead) {
   return true;
 }
 
+namespace {
+
+FileStamp StampOf(const struct stat& info) {
+  FileStamp stamp;
+  stamp.exists = true;
+  stamp.directory = S_ISDIR(info.st_mode);
+  stamp.size = static_cast<uint64_t>(info.st_size);
+  stamp.lastWrite = static_cast<uint64_t>(info.st_mtim.tv_sec) * 1000000000u + static_cast<uint64_t>(info.st_mtim.tv_nsec);
+  return stamp;
+}
+
+}  // namespace
+
 bool GetFileStamp(const char16_t* path, FileStamp& stamp) {
   stamp = FileStamp{};
   std::string name;
@@ -135,14 +148,11 @@ bool GetFileStamp(const char16_t* path, FileStamp& stamp) {
   if (stat(name.c_str(), &info) != 0) {
     return errno == ENOENT || errno == ENOTDIR;
   }
-  stamp.exists = true;
-  stamp.directory = S_ISDIR(info.st_mode);
-  stamp.size = static_cast<uint64_t>(info.st_size);
-  stamp.lastWrite = static_cast<uint64_t>(info.st_mtim.tv_sec) * 1000000000u + static_cast<uint64_t>(info.st_mtim.tv_nsec);
+  stamp = StampOf(info);
   return true;
 }
 
-bool ListFolder(const char16_t* folder, const std::function<void(std::u16string_view name, EntryKind kind)>& visit,
+bool ListFolder(const char16_t* folder, const std::function<void(const FolderEntry& entry)>& visit,
                 uint32_t* error) {
   const auto failed = [error](int number) {
     if (error != nullptr) *error = static_cast<uint32_t>(number);
@@ -162,16 +172,17 @@ bool ListFolder(const char16_t* folder, const std::function<void(std::u16string_
     if (entryName == "." || entryName == "..") {
       continue;
     }
-    unsigned char type = entry->d_type;
-    if (type == DT_UNKNOWN || type == DT_LNK) {
-      struct stat info;
-      type = fstatat(dirfd(listing.get()), entry->d_name, &info, 0) != 0 ? DT_REG
-             : S_ISDIR(info.st_mode)                                     ? DT_DIR
-             : S_ISREG(info.st_mode)                                     ? DT_REG
-                                                                         : DT_FIFO;
+    // Each entry's attributes are asked for as GetFileStamp asks, following
+    // links; a link that leads nowhere counts as a file that is not there.
+    FolderEntry found;
+    const std::u16string entryPath = PathFromFileName(entryName);
+    found.name = entryPath;
+    struct stat info;
+    if (fstatat(dirfd(listing.get()), entry->d_name, &info, 0) == 0) {
+      found.kind = S_ISDIR(info.st_mode) ? EntryKind::kFolder : S_ISREG(info.st_mode) ? EntryKind::kFile : EntryKind::kOther;
+      found.stamp = StampOf(info);
     }
-    visit(PathFromFileName(entryName),
-          type == DT_DIR ? EntryKind::kFolder : type == DT_REG ? EntryKind::kFile : EntryKind::kOther);
+    visit(found);
     errno = 0;
   }
   return errno == 0 || failed(errno);

@@ -67,6 +67,21 @@ bool File::Read(void* buffer, uint32_t count, uint32_t& bytesRead) {
   return true;
 }
 
+namespace {
+
+// The same fields of an attribute query and of a folder listing give the
+// same stamp, so that either can tell whether the other still holds.
+FileStamp StampOf(DWORD attributes, DWORD sizeHigh, DWORD sizeLow, FILETIME lastWrite) {
+  FileStamp stamp;
+  stamp.exists = true;
+  stamp.directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  stamp.size = uint64_t{sizeHigh} << 32 | sizeLow;
+  stamp.lastWrite = uint64_t{lastWrite.dwHighDateTime} << 32 | lastWrite.dwLowDateTime;
+  return stamp;
+}
+
+}  // namespace
+
 bool GetFileStamp(const char16_t* path, FileStamp& stamp) {
   stamp = FileStamp{};
   WIN32_FILE_ATTRIBUTE_DATA data;
@@ -77,10 +92,7 @@ bool GetFileStamp(const char16_t* path, FileStamp& stamp) {
     const DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
   }
-  stamp.exists = true;
-  stamp.directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  stamp.size = uint64_t{data.nFileSizeHigh} << 32 | data.nFileSizeLow;
-  stamp.lastWrite = uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32 | data.ftLastWriteTime.dwLowDateTime;
+  stamp = StampOf(data.dwFileAttributes, data.nFileSizeHigh, data.nFileSizeLow, data.ftLastWriteTime);
   return true;
 }
 
@@ -128,7 +140,7 @@ class FindHandle {
 
 }  // namespace
 
-bool ListFolder(const char16_t* folder, const std::function<void(std::u16string_view name, EntryKind kind)>& visit,
+bool ListFolder(const char16_t* folder, const std::function<void(const FolderEntry& entry)>& visit,
                 uint32_t* error) {
   const auto failed = [error](DWORD number) {
     if (error != nullptr) *error = number;
@@ -158,9 +170,13 @@ bool ListFolder(const char16_t* folder, const std::function<void(std::u16string_
       continue;
     }
     // A junction or a link to a folder carries the folder attribute itself.
-    visit(name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::kFolder
-                : (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0  ? EntryKind::kOther
-                                                                         : EntryKind::kFile);
+    FolderEntry entry;
+    entry.name = name;
+    entry.kind = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::kFolder
+                 : (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0  ? EntryKind::kOther
+                                                                          : EntryKind::kFile;
+    entry.stamp = StampOf(data.dwFileAttributes, data.nFileSizeHigh, data.nFileSizeLow, data.ftLastWriteTime);
+    visit(entry);
   } while (FindNextFileW(find.get(), &data));
   const DWORD last = GetLastError();
   return last == ERROR_NO_MORE_FILES || failed(last);

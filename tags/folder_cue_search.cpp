@@ -77,15 +77,16 @@ bool ReadHead(const char16_t* path, std::u16string& text) {
 struct Folder {
   std::u16string prefix;  // the audio path up to its last separator, with it
   std::u16string_view audioName;
+  std::vector<std::u16string> files;  // the names of the folder's files, as Windows orders them
 };
 
-enum class Presence { kThere, kNotThere, kUnknown };
+bool FileNameLess(std::u16string_view a, std::u16string_view b) { return platform::CompareFileNames(a, b) < 0; }
 
-Presence FileInFolder(const Folder& folder, std::u16string_view name) {
-  if (CannotBeAFileName(name)) return Presence::kNotThere;
-  platform::FileStamp stamp;
-  if (!platform::GetFileStamp((folder.prefix + std::u16string(name)).c_str(), stamp)) return Presence::kUnknown;
-  return stamp.exists && !stamp.directory ? Presence::kThere : Presence::kNotThere;
+// Whether the folder held a file of that name when it was listed: the
+// listing answers, with no query of its own.
+bool FileInFolder(const Folder& folder, std::u16string_view name) {
+  if (CannotBeAFileName(name)) return false;
+  return std::binary_search(folder.files.begin(), folder.files.end(), name, FileNameLess);
 }
 
 FolderCueVerdict Judge(const Folder& folder, const FolderCueSearch& search, FolderCueFile& file) {
@@ -100,11 +101,7 @@ FolderCueVerdict Judge(const Folder& folder, const FolderCueSearch& search, Fold
   const std::u16string_view audioStem = folder.audioName.substr(0, folder.audioName.size() - audioExtension.size());
   const std::u16string_view namedExtension = Extension(named);
   const bool sameStem = !namedExtension.empty() && SameName(named.substr(0, named.size() - namedExtension.size()), audioStem);
-  switch (FileInFolder(folder, named)) {
-    case Presence::kThere: return FolderCueVerdict::kNamesAnotherFile;
-    case Presence::kUnknown: return FolderCueVerdict::kUnreadable;
-    case Presence::kNotThere: break;
-  }
+  if (FileInFolder(folder, named)) return FolderCueVerdict::kNamesAnotherFile;
   if (sameStem) return FolderCueVerdict::kNamesThisFile;
   if (search.cueFiles == 1 && search.sameExtensionFiles == 0) return FolderCueVerdict::kOnlyPair;
   return FolderCueVerdict::kNamesMissingFile;
@@ -146,36 +143,35 @@ CueTextOutcome FindFolderCueFile(const char16_t* audioPath, FolderCueSearch& sea
   search.folder = folder.prefix.empty() ? std::u16string(u".") : folder.prefix;
   if (!platform::GetFileStamp(search.folder.c_str(), search.folderStamp)) return CueTextOutcome::kUnreadable;
 
-  std::vector<std::u16string> cueNames;
+  std::vector<std::pair<std::u16string, platform::FileStamp>> cues;
   const std::u16string_view audioExtension = Extension(folder.audioName);
-  search.listed = platform::ListFolder(search.folder.c_str(), [&](std::u16string_view name, platform::EntryKind kind) {
-    if (kind == platform::EntryKind::kFolder) return;
-    if (IsCueName(name)) {
-      cueNames.emplace_back(name);
-    } else if (SameName(Extension(name), audioExtension) && !SameName(name, folder.audioName)) {
+  search.listed = platform::ListFolder(search.folder.c_str(), [&](const platform::FolderEntry& entry) {
+    if (entry.kind == platform::EntryKind::kFolder) return;
+    folder.files.emplace_back(entry.name);
+    if (IsCueName(entry.name)) {
+      cues.emplace_back(entry.name, entry.stamp);
+    } else if (SameName(Extension(entry.name), audioExtension) && !SameName(entry.name, folder.audioName)) {
       ++search.sameExtensionFiles;
     }
   });
   if (!search.listed) return CueTextOutcome::kUnreadable;
-  search.cueFiles = cueNames.size();
+  std::sort(folder.files.begin(), folder.files.end(), FileNameLess);
+  search.cueFiles = cues.size();
   // Names equal but for letter case exist only where the file system tells
   // case apart; they are then taken in code unit order.
-  const std::size_t count = std::min(cueNames.size(), kMaxFolderCueFiles);
-  std::partial_sort(cueNames.begin(), cueNames.begin() + static_cast<std::ptrdiff_t>(count), cueNames.end(),
-                    [](const std::u16string& a, const std::u16string& b) {
-                      const int order = platform::CompareFileNames(a, b);
-                      return order != 0 ? order < 0 : a < b;
+  const std::size_t count = std::min(cues.size(), kMaxFolderCueFiles);
+  std::partial_sort(cues.begin(), cues.begin() + static_cast<std::ptrdiff_t>(count), cues.end(),
+                    [](const auto& a, const auto& b) {
+                      const int order = platform::CompareFileNames(a.first, b.first);
+                      return order != 0 ? order < 0 : a.first < b.first;
                     });
 
   bool unreadable = false;
   for (std::size_t i = 0; i < count; ++i) {
     FolderCueFile& file = search.read.emplace_back();
-    file.path = folder.prefix + cueNames[i];
-    if (!platform::GetFileStamp(file.path.c_str(), file.stamp)) {
-      file.verdict = FolderCueVerdict::kUnreadable;
-    } else {
-      file.verdict = Judge(folder, search, file);
-    }
+    file.path = folder.prefix + cues[i].first;
+    file.stamp = cues[i].second;  // as listed, before it is read
+    file.verdict = file.stamp.exists ? Judge(folder, search, file) : FolderCueVerdict::kUnreadable;
     if (file.verdict == FolderCueVerdict::kNamesThisFile || file.verdict == FolderCueVerdict::kOnlyPair) {
       search.taken = i;
       return CueTextOutcome::kFound;

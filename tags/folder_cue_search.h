@@ -29,7 +29,7 @@ enum class FolderCueVerdict {
   kNamesMissingFile,   // refused: it names a file that is not there, and is not the only pair
   kNamesSeveralFiles,  // refused: its FILE lines name two or more different files
   kNamesNoFile,        // refused: no FILE line in what was read
-  kUnreadable,         // it, or the file it names, could not be looked at
+  kUnreadable,         // it could not be read
 };
 
 // One .cue file that the search read.
