@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "platform/clock.h"
+#include "platform/storage_call.h"
 
 namespace {
 
@@ -122,21 +123,38 @@ CueTextOutcome ReadFolderCueFile(Search& search, Found& found) {
     return Noted(note, CueTextOutcome::kAbsent);
   }
   CueTextOutcome outcome = FindFolderCueFile(search.path, folder);
+  const CueTextOutcome seen = outcome;  // what the report tells
   if (folder.listed) {
     watched.folderPath = folder.folder;
     watched.folder = folder.folderStamp;
-    for (const FolderCueFile& file : folder.read) watched.folderCues.emplace_back(file.path, file.stamp);
+    for (const FolderCueFile& file : folder.read) {
+      watched.folderCues.emplace_back(file.path, file.stamp);
+      if (file.verdict == FolderCueVerdict::kUnreadable) watched.unreadableCues.push_back(file.path);
+    }
+    // The folder was searched as far as it could be: a cue file that could
+    // not be read is watched alone, not a reason to search everything again.
+    if (outcome == CueTextOutcome::kUnreadable) {
+      outcome = CueTextOutcome::kAbsent;
+      watched.cueRetryAt = platform::MonotonicMilliseconds() + kRetryMilliseconds;
+    }
   }
   if (outcome == CueTextOutcome::kFound) {
     const FolderCueFile& taken = folder.read[*folder.taken];
-    outcome = ReadCueFile(taken.path.c_str(), found.text, note != nullptr ? &note->decoding : nullptr);
+    if (folder.takenWhole) {
+      // The search read the whole file already: it is not read again.
+      found.text = std::move(folder.takenText);
+      if (note != nullptr) note->decoding = folder.takenDecoding;
+    } else {
+      outcome = ReadCueFile(taken.path.c_str(), found.text, note != nullptr ? &note->decoding : nullptr);
+    }
     if (note != nullptr) {
       note->path = taken.path;
       note->bytes = taken.stamp.size;
     }
   }
   if (note != nullptr) note->folder = std::move(folder);
-  return Noted(note, outcome);
+  Noted(note, seen == CueTextOutcome::kUnreadable && outcome == CueTextOutcome::kAbsent ? seen : outcome);
+  return outcome;
 }
 
 // The FLAC CUESHEET block, from the read that looked for the comment.
@@ -247,6 +265,10 @@ const CueSheet* CueSheetCache::Look(const char16_t* path, CueLookupReport* repor
       misses.erase(miss);
     }
     return ReadCueSheet(path, key, report);
+  } catch (const platform::StorageWorkAbandoned&) {
+    // Nobody wants the answer: nothing is remembered, and the next lookup of
+    // the path searches again. A sheet inserted before stays, filled.
+    throw;
   } catch (...) {
     if (sheets.find(key) == sheets.end()) {
       try {
@@ -317,6 +339,13 @@ bool CueSheetCache::MissStillHolds(const char16_t* path, const Watched& watched)
   }
   for (const auto& [cuePath, stamp] : watched.folderCues) {
     if (!platform::GetFileStamp(cuePath.c_str(), now) || now != stamp) return false;
+  }
+  if (!watched.unreadableCues.empty() && platform::MonotonicMilliseconds() >= watched.cueRetryAt) {
+    for (const std::u16string& cuePath : watched.unreadableCues) {
+      platform::File file;
+      if (file.Open(cuePath.c_str(), platform::FileAccess::kSequential)) return false;  // readable now: search again
+    }
+    watched.cueRetryAt = platform::MonotonicMilliseconds() + kRetryMilliseconds;
   }
   return true;
 }

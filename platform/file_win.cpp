@@ -6,6 +6,7 @@
 #include <climits>
 
 #include "platform/code_page.h"
+#include "platform/storage_call.h"
 #include "platform/utf16_view_win.h"
 
 namespace platform {
@@ -25,20 +26,27 @@ bool File::Open(const char16_t* path, FileAccess access) {
     return false;
   }
   const DWORD flags = access == FileAccess::kRandomAccess ? FILE_FLAG_RANDOM_ACCESS : 0;
+  BeginStorageCall();
   HANDLE handle = CreateFileW(AsWide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, flags, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    return false;
+  if (handle != INVALID_HANDLE_VALUE) {
+    handle_ = handle;  // closed by the destructor, however the call ends
   }
-  handle_ = handle;
-  return true;
+  EndStorageCall();
+  return handle_ != nullptr;
 }
 
 bool File::IsOpen() const { return handle_ != nullptr; }
 
 bool File::GetSize(uint64_t& size) {
   LARGE_INTEGER value;
-  if (handle_ == nullptr || !GetFileSizeEx(handle_, &value) || value.QuadPart < 0) {
+  if (handle_ == nullptr) {
+    return false;
+  }
+  BeginStorageCall();
+  const bool known = GetFileSizeEx(handle_, &value) != 0;
+  EndStorageCall();
+  if (!known || value.QuadPart < 0) {
     return false;
   }
   size = static_cast<uint64_t>(value.QuadPart);
@@ -60,7 +68,10 @@ bool File::Read(void* buffer, uint32_t count, uint32_t& bytesRead) {
     return false;
   }
   DWORD done = 0;
-  if (!ReadFile(handle_, buffer, count, &done, nullptr)) {
+  BeginStorageCall();
+  const bool read = ReadFile(handle_, buffer, count, &done, nullptr) != 0;
+  EndStorageCall();
+  if (!read) {
     return false;
   }
   bytesRead = done;
@@ -88,8 +99,11 @@ bool GetFileStamp(const char16_t* path, FileStamp& stamp) {
   if (path == nullptr || *path == u'\0') {
     return false;
   }
-  if (!GetFileAttributesExW(AsWide(path), GetFileExInfoStandard, &data)) {
-    const DWORD error = GetLastError();
+  BeginStorageCall();
+  const bool queried = GetFileAttributesExW(AsWide(path), GetFileExInfoStandard, &data) != 0;
+  const DWORD error = queried ? ERROR_SUCCESS : GetLastError();
+  EndStorageCall();
+  if (!queried) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
   }
   stamp = StampOf(data.dwFileAttributes, data.nFileSizeHigh, data.nFileSizeLow, data.ftLastWriteTime);
@@ -106,13 +120,17 @@ bool GetShortPath(const char16_t* path, std::u16string& shortPath) {
   }
   // The first call asks for the room, terminator included; the second fills
   // it and returns the length without the terminator.
+  BeginStorageCall();
   const DWORD needed = GetShortPathNameW(AsWide(path), nullptr, 0);
+  EndStorageCall();
   if (needed == 0) {
     return false;
   }
   std::u16string result(needed, u'\0');
+  BeginStorageCall();
   const DWORD written =
       GetShortPathNameW(AsWide(path), AsWide(result.data()), needed);
+  EndStorageCall();
   if (written == 0 || written >= needed) {
     return false;
   }
@@ -158,10 +176,12 @@ bool ListFolder(const char16_t* folder, const std::function<void(const FolderEnt
   // asks for many entries per call: a folder of thousands of files takes a
   // few calls.
   WIN32_FIND_DATAW data;
+  BeginStorageCall();
   const FindHandle find(FindFirstFileExW(AsWide(pattern.c_str()), FindExInfoBasic, &data, FindExSearchNameMatch,
                                          nullptr, FIND_FIRST_EX_LARGE_FETCH));
   if (find.get() == INVALID_HANDLE_VALUE) {
     const DWORD last = GetLastError();
+    EndStorageCall();
     return last == ERROR_FILE_NOT_FOUND || failed(last);  // a drive's root may be empty
   }
   do {
@@ -179,6 +199,7 @@ bool ListFolder(const char16_t* folder, const std::function<void(const FolderEnt
     visit(entry);
   } while (FindNextFileW(find.get(), &data));
   const DWORD last = GetLastError();
+  EndStorageCall();
   return last == ERROR_NO_MORE_FILES || failed(last);
 }
 

@@ -57,17 +57,21 @@ std::u16string_view FileLineName(std::u16string_view value) {
   return value;
 }
 
-// The first kFolderCueScanBytes of a cue file, decoded as a cue file is.
-bool ReadHead(const char16_t* path, std::u16string& text) {
+// The first kFolderCueScanBytes of a cue file, decoded as a cue file is;
+// `size` is the file's size as its folder was listed. `whole` tells whether
+// that was all of it.
+bool ReadHead(const char16_t* path, uint64_t size, std::u16string& text, SideCueDecoding& decoding, bool& whole) {
   platform::File file;
   if (!file.Open(path, platform::FileAccess::kSequential)) return false;
-  uint64_t size = 0;
-  if (!file.GetSize(size)) return false;
   try {
-    std::string bytes(static_cast<std::size_t>(std::min<uint64_t>(size, kFolderCueScanBytes)), '\0');
+    // One byte more than the listing gave: a file that has grown since is
+    // not taken for whole.
+    const std::size_t want = static_cast<std::size_t>(std::min<uint64_t>(size + 1, kFolderCueScanBytes));
+    std::string bytes(want, '\0');
     uint32_t got = 0;
     if (!file.Read(bytes.data(), static_cast<uint32_t>(bytes.size()), got)) return false;
-    text = DecodeSideCueText(bytes.data(), got);
+    whole = got == size && size < kFolderCueScanBytes;
+    text = DecodeSideCueText(bytes.data(), std::min<std::size_t>(got, kFolderCueScanBytes), &decoding);
   } catch (const std::bad_alloc&) {
     return false;
   }
@@ -89,9 +93,9 @@ bool FileInFolder(const Folder& folder, std::u16string_view name) {
   return std::binary_search(folder.files.begin(), folder.files.end(), name, FileNameLess);
 }
 
-FolderCueVerdict Judge(const Folder& folder, const FolderCueSearch& search, FolderCueFile& file) {
-  std::u16string text;
-  if (!ReadHead(file.path.c_str(), text)) return FolderCueVerdict::kUnreadable;
+// The verdict on a cue file of the folder from the start of its text.
+FolderCueVerdict JudgeText(const Folder& folder, const FolderCueSearch& search, FolderCueFile& file,
+                           std::u16string_view text) {
   if (!FindNamedFile(text, file.named, file.alsoNamed)) {
     return file.named.empty() ? FolderCueVerdict::kNamesNoFile : FolderCueVerdict::kNamesSeveralFiles;
   }
@@ -105,6 +109,20 @@ FolderCueVerdict Judge(const Folder& folder, const FolderCueSearch& search, Fold
   if (sameStem) return FolderCueVerdict::kNamesThisFile;
   if (search.cueFiles == 1 && search.sameExtensionFiles == 0) return FolderCueVerdict::kOnlyPair;
   return FolderCueVerdict::kNamesMissingFile;
+}
+
+FolderCueVerdict Judge(const Folder& folder, FolderCueSearch& search, FolderCueFile& file) {
+  std::u16string text;
+  SideCueDecoding decoding;
+  bool whole = false;
+  if (!ReadHead(file.path.c_str(), file.stamp.size, text, decoding, whole)) return FolderCueVerdict::kUnreadable;
+  const FolderCueVerdict verdict = JudgeText(folder, search, file, text);
+  if ((verdict == FolderCueVerdict::kNamesThisFile || verdict == FolderCueVerdict::kOnlyPair) && whole) {
+    search.takenWhole = true;
+    search.takenText = std::move(text);
+    search.takenDecoding = decoding;
+  }
+  return verdict;
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 
 #include "platform/file.h"
 #include "tags/cue_text_source.h"
+#include "tags/side_cue_file.h"
 
 // At most this many .cue files of a folder are read in one search, the first
 // by name; the others are not looked at.
@@ -58,6 +59,11 @@ struct FolderCueSearch {
   std::size_t sameExtensionFiles = 0;  // other files with the audio file's extension
   std::vector<FolderCueFile> read;     // the .cue files read, by name
   std::optional<std::size_t> taken;    // which of `read` belongs to the audio file
+  // The taken file's text, where the search read all of it: a lookup then
+  // need not read it again.
+  bool takenWhole = false;
+  std::u16string takenText;
+  SideCueDecoding takenDecoding;
 };
 
 // Lists the folder of `audioPath` and reads its .cue files in the order of
