@@ -171,7 +171,7 @@ bool GetFileStamp(const char16_t* path, FileStamp& stamp) {
 }
 
 bool ListFolder(const char16_t* folder, const std::function<void(const FolderEntry& entry)>& visit,
-                uint32_t* error) {
+                uint32_t* error, std::u16string_view extension) {
   const auto failed = [error](int number) {
     if (error != nullptr) *error = static_cast<uint32_t>(number);
     return false;
@@ -197,6 +197,11 @@ bool ListFolder(const char16_t* folder, const std::function<void(const FolderEnt
     // links; a link that leads nowhere counts as a file that is not there.
     FolderEntry found;
     const std::u16string entryPath = PathFromFileName(entryName);
+    if (entryPath.size() < extension.size() ||
+        CompareFileNames(std::u16string_view(entryPath).substr(entryPath.size() - extension.size()), extension) != 0) {
+      errno = 0;
+      continue;
+    }
     found.name = entryPath;
     struct stat info;
     if (fstatat(dirfd(listing.get()), entry->d_name, &info, 0) == 0) {

@@ -159,7 +159,7 @@ class FindHandle {
 }  // namespace
 
 bool ListFolder(const char16_t* folder, const std::function<void(const FolderEntry& entry)>& visit,
-                uint32_t* error) {
+                uint32_t* error, std::u16string_view extension) {
   const auto failed = [error](DWORD number) {
     if (error != nullptr) *error = number;
     return false;
@@ -172,6 +172,7 @@ bool ListFolder(const char16_t* folder, const std::function<void(const FolderEnt
     pattern += u'\\';
   }
   pattern += u'*';
+  pattern += extension;
   // The basic information leaves out the short names, and the large fetch
   // asks for many entries per call: a folder of thousands of files takes a
   // few calls.

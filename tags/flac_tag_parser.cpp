@@ -501,6 +501,8 @@ void ReadFLACCueData(const char16_t* path, FLACCueData& data) {
   }
 }
 
+void LoadFLACLibrary() { BindFLAC(); }
+
 bool GetFLACLibraryPath(std::u16string& path) {
   const FLACBinding& flac = BindFLAC();
   return flac.state == BindingState::kBound && platform::GetLibraryPath(flac.library, path);

@@ -81,20 +81,36 @@ bool ReadHead(const char16_t* path, uint64_t size, std::u16string& text, SideCue
 struct Folder {
   std::u16string prefix;  // the audio path up to its last separator, with it
   std::u16string_view audioName;
-  std::vector<std::u16string> files;  // the names of the folder's files, as Windows orders them
 };
 
-bool FileNameLess(std::u16string_view a, std::u16string_view b) { return platform::CompareFileNames(a, b) < 0; }
+enum class Presence { kThere, kNotThere, kUnknown };
 
-// Whether the folder held a file of that name when it was listed: the
-// listing answers, with no query of its own.
-bool FileInFolder(const Folder& folder, std::u16string_view name) {
-  if (CannotBeAFileName(name)) return false;
-  return std::binary_search(folder.files.begin(), folder.files.end(), name, FileNameLess);
+Presence FileInFolder(const Folder& folder, std::u16string_view name) {
+  if (CannotBeAFileName(name)) return Presence::kNotThere;
+  platform::FileStamp stamp;
+  if (!platform::GetFileStamp((folder.prefix + std::u16string(name)).c_str(), stamp)) return Presence::kUnknown;
+  return stamp.exists && !stamp.directory ? Presence::kThere : Presence::kNotThere;
+}
+
+// The other files of the folder with the audio file's extension, asked for
+// only where the folder's one cue file names a file that is not there.
+bool CountSameExtensionFiles(const Folder& folder, FolderCueSearch& search) {
+  const std::u16string_view extension = Extension(folder.audioName);
+  if (CannotBeAFileName(extension) || extension.find_first_of(u"*?") != std::u16string_view::npos) return true;
+  search.sameExtensionFiles = 0;
+  return platform::ListFolder(
+      search.folder.c_str(),
+      [&](const platform::FolderEntry& entry) {
+        if (entry.kind != platform::EntryKind::kFolder && SameName(Extension(entry.name), extension) &&
+            !SameName(entry.name, folder.audioName)) {
+          ++search.sameExtensionFiles;
+        }
+      },
+      nullptr, extension);
 }
 
 // The verdict on a cue file of the folder from the start of its text.
-FolderCueVerdict JudgeText(const Folder& folder, const FolderCueSearch& search, FolderCueFile& file,
+FolderCueVerdict JudgeText(const Folder& folder, FolderCueSearch& search, FolderCueFile& file,
                            std::u16string_view text) {
   if (!FindNamedFile(text, file.named, file.alsoNamed)) {
     return file.named.empty() ? FolderCueVerdict::kNamesNoFile : FolderCueVerdict::kNamesSeveralFiles;
@@ -105,9 +121,15 @@ FolderCueVerdict JudgeText(const Folder& folder, const FolderCueSearch& search, 
   const std::u16string_view audioStem = folder.audioName.substr(0, folder.audioName.size() - audioExtension.size());
   const std::u16string_view namedExtension = Extension(named);
   const bool sameStem = !namedExtension.empty() && SameName(named.substr(0, named.size() - namedExtension.size()), audioStem);
-  if (FileInFolder(folder, named)) return FolderCueVerdict::kNamesAnotherFile;
+  switch (FileInFolder(folder, named)) {
+    case Presence::kThere: return FolderCueVerdict::kNamesAnotherFile;
+    case Presence::kUnknown: return FolderCueVerdict::kUnreadable;
+    case Presence::kNotThere: break;
+  }
   if (sameStem) return FolderCueVerdict::kNamesThisFile;
-  if (search.cueFiles == 1 && search.sameExtensionFiles == 0) return FolderCueVerdict::kOnlyPair;
+  if (search.cueFiles != 1) return FolderCueVerdict::kNamesMissingFile;
+  if (!CountSameExtensionFiles(folder, search)) return FolderCueVerdict::kUnreadable;
+  if (search.sameExtensionFiles == 0) return FolderCueVerdict::kOnlyPair;
   return FolderCueVerdict::kNamesMissingFile;
 }
 
@@ -161,19 +183,16 @@ CueTextOutcome FindFolderCueFile(const char16_t* audioPath, FolderCueSearch& sea
   search.folder = folder.prefix.empty() ? std::u16string(u".") : folder.prefix;
   if (!platform::GetFileStamp(search.folder.c_str(), search.folderStamp)) return CueTextOutcome::kUnreadable;
 
+  // Only the .cue files are listed: the system then looks up nothing else
+  // of a folder that may hold thousands of files.
   std::vector<std::pair<std::u16string, platform::FileStamp>> cues;
-  const std::u16string_view audioExtension = Extension(folder.audioName);
-  search.listed = platform::ListFolder(search.folder.c_str(), [&](const platform::FolderEntry& entry) {
-    if (entry.kind == platform::EntryKind::kFolder) return;
-    folder.files.emplace_back(entry.name);
-    if (IsCueName(entry.name)) {
-      cues.emplace_back(entry.name, entry.stamp);
-    } else if (SameName(Extension(entry.name), audioExtension) && !SameName(entry.name, folder.audioName)) {
-      ++search.sameExtensionFiles;
-    }
-  });
+  search.listed = platform::ListFolder(
+      search.folder.c_str(),
+      [&](const platform::FolderEntry& entry) {
+        if (entry.kind != platform::EntryKind::kFolder && IsCueName(entry.name)) cues.emplace_back(entry.name, entry.stamp);
+      },
+      nullptr, u".cue");
   if (!search.listed) return CueTextOutcome::kUnreadable;
-  std::sort(folder.files.begin(), folder.files.end(), FileNameLess);
   search.cueFiles = cues.size();
   // Names equal but for letter case exist only where the file system tells
   // case apart; they are then taken in code unit order.

@@ -30,7 +30,7 @@ enum class FolderCueVerdict {
   kNamesMissingFile,   // refused: it names a file that is not there, and is not the only pair
   kNamesSeveralFiles,  // refused: its FILE lines name two or more different files
   kNamesNoFile,        // refused: no FILE line in what was read
-  kUnreadable,         // it could not be read
+  kUnreadable,         // it, or the file it names, could not be looked at
 };
 
 // One .cue file that the search read.
@@ -56,7 +56,8 @@ struct FolderCueSearch {
   platform::FileStamp folderStamp;  // taken before it was listed
   bool listed = false;
   std::size_t cueFiles = 0;            // .cue files in the folder
-  std::size_t sameExtensionFiles = 0;  // other files with the audio file's extension
+  std::size_t sameExtensionFiles = 0;  // other files with the audio file's extension, counted only
+                                       // where the folder's one cue file names a file not there
   std::vector<FolderCueFile> read;     // the .cue files read, by name
   std::optional<std::size_t> taken;    // which of `read` belongs to the audio file
   // The taken file's text, where the search read all of it: a lookup then
