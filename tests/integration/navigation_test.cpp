@@ -106,6 +106,26 @@ TEST_F(NavigationTest, PreviousAndNextJumpInsideTheFileOrLeaveTheCommandToThePla
   }
 }
 
+// Tracks at 0:00, 3:00, 3:02 (2 s long) and 6:00: Previous counts its four
+// seconds from the start of the track that plays, so it never passes over
+// the short one.
+TEST_F(NavigationTest, PreviousStopsAtAShortTrack) {
+  const struct {
+    int position;
+    int jump;
+  } cases[] = {{183500, 180000}, {186000, 180000}, {186001, 182000}, {181000, 0}, {181500, 180000}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "at " << c.position);
+    PlayAt(TestFile(L"short.wv"), c.position);
+    host.ClearEvents();
+    host.SendCommand(player_command::kPrevious);
+    host.Pump(0);
+    const size_t seek = host.Find(EventKind::kSeek);
+    ASSERT_NE(seek, PlayerHost::npos) << host.Log();
+    EXPECT_EQ(host.events()[seek].value, c.jump);
+  }
+}
+
 TEST_F(NavigationTest, CommandsWithoutCueTrackGoToThePlayer) {
   struct Situation {
     const char* what;
