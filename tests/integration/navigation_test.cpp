@@ -316,6 +316,34 @@ TEST_F(NavigationTest, PlayersLookupIsCutToItsBuffer) {
   }
 }
 
+// A number cut to fit would be another number: the player answers instead.
+TEST_F(NavigationTest, PlayersLookupOfANumberThatDoesNotFitIsThePlayers) {
+  const struct {
+    const wchar_t* file;
+    int position;
+    const wchar_t* tag;
+    size_t retlen;
+    const wchar_t* value;  // "P": the player's
+  } cases[] = {
+      {L"twelve.wv", 1330000, L"subnum", 2, L"P"},      {L"twelve.wv", 1330000, L"subnum", 3, L"12"},
+      {L"twelve.wv", 10000, L"subnumtotal", 2, L"P"},   {L"twelve.wv", 10000, L"subnum", 2, L"1"},
+      {L"short.wv", 10000, L"subdisc", 2, L"P"},        {L"short.wv", 10000, L"subdisc", 3, L"10"},
+      {L"short.wv", 10000, L"subdisctotal", 2, L"P"},   {L"twelve.wv", 1330000, L"subtitle", 3, L"So"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << host_simulator::ToUtf8(c.tag) << " with retlen " << c.retlen);
+    const std::wstring file = TestFile(c.file);
+    PlayAt(file, c.position);
+    host.SetFileTags(file, {{c.tag, L"P"}});
+    wchar_t buffer[8] = {};
+    ExtendedFileInfoRequest request{host.EntryPath(0), c.tag, buffer, c.retlen};
+    host.ClearEvents();
+    EXPECT_EQ(host.Send(WM_USER, reinterpret_cast<WPARAM>(&request), player_message::kGetExtendedFileInfo), 1);
+    EXPECT_STREQ(buffer, c.value);
+    EXPECT_EQ(host.Count(EventKind::kFileInfo), std::wstring(c.value) == L"P" ? 1u : 0u) << host.Log();
+  }
+}
+
 TEST_F(NavigationTest, OtherLookupsGoToThePlayerUnchanged) {
   const std::wstring album = TestFile(L"album.flac");
   const std::wstring other = TestFile(L"album.wv");
