@@ -67,11 +67,11 @@ bool CueSheet::FindTrackBefore(int32_t position, int32_t margin, int32_t& start,
 }
 
 bool CueSheet::FindPreviousTrack(int32_t position, int32_t& start, const CueTrack*& track) const {
-  // The track that plays is the one the title shows and Next passes over:
-  // the latest that starts less than a second after the position. Measured
-  // from that track, not from the position, a track shorter than the four
-  // seconds is never passed over.
-  auto found = LatestBefore(int64_t{position} + kAheadMargin);
+  // The track that plays: the latest that starts at or before the position.
+  // Measured from its start, not from the position, a track shorter than
+  // the four seconds is never passed over; for tracks longer than that the
+  // answer is the last start before position - 4 s, as it always was.
+  auto found = LatestBefore(int64_t{position} + 1);
   if (found == tracks.end()) {
     return false;
   }

@@ -69,8 +69,7 @@ class CueSheet {
   bool carriesText = true;
 
   // A track that starts less than this many milliseconds after the position
-  // already counts as playing: Next passes over it, the title shows it, and
-  // Previous measures from its start.
+  // already counts as playing: Next passes over it and the title shows it.
   static constexpr int32_t kAheadMargin = 1000;
 
   // Each query returns true and writes both outputs when a track qualifies;
@@ -79,9 +78,9 @@ class CueSheet {
   // near either end of the 32-bit range never wraps around to the other end.
   //   FindNextTrack:     earliest track with start > position + 1000
   //   FindTrackBefore:   latest track with start < position + margin
-  //   FindPreviousTrack: the playing track, FindTrackBefore with margin
-  //                      1000, when position - its start > 4000; else the
-  //                      track before it; none before it: false
+  //   FindPreviousTrack: the latest track with start <= position, when
+  //                      position - its start > 4000; else the track before
+  //                      it; none before it: false
   //   FindCurrentTrack:  FindTrackBefore with margin 0
   bool FindNextTrack(int32_t position, int32_t& start, const CueTrack*& track) const;
   bool FindTrackBefore(int32_t position, int32_t margin, int32_t& start, const CueTrack*& track) const;

@@ -143,14 +143,14 @@ const CueTrack* ScanBefore(const CueSheet& sheet, int32_t position, int32_t marg
   return found;
 }
 
-// Previous: the track playing (start < position + 1000) once more than 4 s
-// of it have played, else the one before it.
+// Previous: the track playing (start <= position) once more than 4 s of it
+// have played, else the one before it.
 const CueTrack* ScanPrevious(const CueSheet& sheet, int32_t position) {
   const CueTrack* playing = nullptr;
   const CueTrack* before = nullptr;
   int64_t playingStart = 0;
   for (const auto& [start, track] : sheet.tracks) {
-    if (start < int64_t{position} + 1000) {
+    if (start <= int64_t{position}) {
       before = playing;
       playing = &track;
       playingStart = start;

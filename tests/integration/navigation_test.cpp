@@ -107,13 +107,13 @@ TEST_F(NavigationTest, PreviousAndNextJumpInsideTheFileOrLeaveTheCommandToThePla
 }
 
 // Tracks at 0:00, 3:00, 3:02 (2 s long) and 6:00: Previous counts its four
-// seconds from the start of the track that plays, so it never passes over
-// the short one.
+// seconds from the start of the track that plays (the last one whose start
+// has been reached), so it never passes over the short one.
 TEST_F(NavigationTest, PreviousStopsAtAShortTrack) {
   const struct {
     int position;
     int jump;
-  } cases[] = {{183500, 180000}, {186000, 180000}, {186001, 182000}, {181000, 0}, {181500, 180000}};
+  } cases[] = {{183500, 180000}, {186000, 180000}, {186001, 182000}, {181000, 0}, {181500, 0}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "at " << c.position);
     PlayAt(TestFile(L"short.wv"), c.position);

@@ -51,8 +51,9 @@ TEST_F(NavigatorTest, PreviousAndNextSeekOrLeaveTheCommandToThePlayer) {
 }
 
 // A 2 s track at 3:00, and a 2 s hidden track before the first: Previous
-// counts its four seconds from the start of the track that plays, the one
-// the title shows, so a short track is never passed over.
+// counts its four seconds from the start of the track that plays (the last
+// that starts at or before the position), so a short track is never passed
+// over.
 TEST(NavigatorShortTrackTest, PreviousGoesToEveryTrackBeforeTheOnePlaying) {
   CueSheet sheet;
   ASSERT_TRUE(sheet.Parse(u"TRACK 01 AUDIO\n INDEX 01 00:00:00\nTRACK 02 AUDIO\n INDEX 01 00:02:00\n"
@@ -66,9 +67,9 @@ TEST(NavigatorShortTrackTest, PreviousGoesToEveryTrackBeforeTheOnePlaying) {
       {At(3, 6), At(3, 0)},        // exactly 4 s into it
       {At(3, 6, 1), At(3, 2)},     // just over 4 s
       {At(3, 1), At(0, 2)},        // in the short track, a second before 3:02
-      {At(3, 1, 500), At(3, 0)},   // half a second before 3:02, which already plays
+      {At(3, 1, 500), At(0, 2)},   // half a second before 3:02, which has not begun
       {At(0, 3), At(0, 0)},        // in the track after the hidden one
-      {At(0, 1, 500), At(0, 0)},   // half a second before it
+      {At(0, 1, 500), std::nullopt},  // half a second before it
       {At(0, 1), std::nullopt},    // in the hidden track
   };
   for (const auto& c : kCases) {
