@@ -64,13 +64,13 @@ bool ReadHead(const char16_t* path, uint64_t size, std::u16string& text, SideCue
   platform::File file;
   if (!file.Open(path, platform::FileAccess::kSequential)) return false;
   try {
-    // One byte more than the listing gave: a file that has grown since is
-    // not taken for whole.
-    const std::size_t want = static_cast<std::size_t>(std::min<uint64_t>(size + 1, kFolderCueScanBytes));
+    // As much as the listing gave: asked for more, a system may read again
+    // to learn that the file ends there, another round trip on a share.
+    const std::size_t want = static_cast<std::size_t>(std::min<uint64_t>(size, kFolderCueScanBytes));
     std::string bytes(want, '\0');
     uint32_t got = 0;
     if (!file.Read(bytes.data(), static_cast<uint32_t>(bytes.size()), got)) return false;
-    whole = got == size && size < kFolderCueScanBytes;
+    whole = got == size && size <= kFolderCueScanBytes;
     text = DecodeSideCueText(bytes.data(), std::min<std::size_t>(got, kFolderCueScanBytes), &decoding);
   } catch (const std::bad_alloc&) {
     return false;
@@ -111,7 +111,7 @@ bool CountSameExtensionFiles(const Folder& folder, FolderCueSearch& search) {
 
 // The verdict on a cue file of the folder from the start of its text.
 FolderCueVerdict JudgeText(const Folder& folder, FolderCueSearch& search, FolderCueFile& file,
-                           std::u16string_view text) {
+                           std::u16string_view text, bool everyVerdict) {
   if (!FindNamedFile(text, file.named, file.alsoNamed)) {
     return file.named.empty() ? FolderCueVerdict::kNamesNoFile : FolderCueVerdict::kNamesSeveralFiles;
   }
@@ -121,6 +121,9 @@ FolderCueVerdict JudgeText(const Folder& folder, FolderCueSearch& search, Folder
   const std::u16string_view audioStem = folder.audioName.substr(0, folder.audioName.size() - audioExtension.size());
   const std::u16string_view namedExtension = Extension(named);
   const bool sameStem = !namedExtension.empty() && SameName(named.substr(0, named.size() - namedExtension.size()), audioStem);
+  // Another name, in a folder of several cue files: refused whether or not
+  // that file is there.
+  if (!sameStem && search.cueFiles != 1 && !everyVerdict) return FolderCueVerdict::kNamesOtherName;
   switch (FileInFolder(folder, named)) {
     case Presence::kThere: return FolderCueVerdict::kNamesAnotherFile;
     case Presence::kUnknown: return FolderCueVerdict::kUnreadable;
@@ -133,12 +136,12 @@ FolderCueVerdict JudgeText(const Folder& folder, FolderCueSearch& search, Folder
   return FolderCueVerdict::kNamesMissingFile;
 }
 
-FolderCueVerdict Judge(const Folder& folder, FolderCueSearch& search, FolderCueFile& file) {
+FolderCueVerdict Judge(const Folder& folder, FolderCueSearch& search, FolderCueFile& file, bool everyVerdict) {
   std::u16string text;
   SideCueDecoding decoding;
   bool whole = false;
   if (!ReadHead(file.path.c_str(), file.stamp.size, text, decoding, whole)) return FolderCueVerdict::kUnreadable;
-  const FolderCueVerdict verdict = JudgeText(folder, search, file, text);
+  const FolderCueVerdict verdict = JudgeText(folder, search, file, text, everyVerdict);
   if ((verdict == FolderCueVerdict::kNamesThisFile || verdict == FolderCueVerdict::kOnlyPair) && whole) {
     search.takenWhole = true;
     search.takenText = std::move(text);
@@ -170,7 +173,33 @@ bool FindNamedFile(std::u16string_view text, std::u16string& named, std::u16stri
   return !named.empty();
 }
 
-CueTextOutcome FindFolderCueFile(const char16_t* audioPath, FolderCueSearch& search) {
+bool ListFolderCueFiles(const char16_t* audioPath, FolderCueListing& listing) {
+  listing = FolderCueListing{};
+  if (audioPath == nullptr || *audioPath == u'\0') return false;
+  const std::u16string_view path(audioPath);
+  const std::u16string_view audioName = LastComponent(path);
+  if (audioName.empty()) return false;
+  const std::u16string_view prefix = path.substr(0, path.size() - audioName.size());
+  // With its separator: "C:\" is the drive's root, "C:" the drive's current
+  // folder, and a share's root "\\server\share" has no attributes without it.
+  listing.folder = prefix.empty() ? std::u16string(u".") : std::u16string(prefix);
+  if (!platform::GetFileStamp(listing.folder.c_str(), listing.folderStamp)) return false;
+  // Only the .cue files are listed: the system then looks up nothing else
+  // of a folder that may hold thousands of files.
+  listing.listed = platform::ListFolder(
+      listing.folder.c_str(),
+      [&](const platform::FolderEntry& entry) {
+        if (entry.kind != platform::EntryKind::kFolder && IsCueName(entry.name)) {
+          listing.cues.emplace_back(entry.name, entry.stamp);
+        }
+      },
+      nullptr, u".cue");
+  if (!listing.listed) listing.cues.clear();
+  return listing.listed;
+}
+
+CueTextOutcome FindFolderCueFile(const char16_t* audioPath, FolderCueSearch& search, bool everyVerdict,
+                                 const FolderCueListing* listed) {
   search = FolderCueSearch{};
   if (audioPath == nullptr || *audioPath == u'\0') return CueTextOutcome::kAbsent;
   const std::u16string_view path(audioPath);
@@ -178,21 +207,16 @@ CueTextOutcome FindFolderCueFile(const char16_t* audioPath, FolderCueSearch& sea
   folder.audioName = LastComponent(path);
   folder.prefix.assign(path.substr(0, path.size() - folder.audioName.size()));
   if (folder.audioName.empty()) return CueTextOutcome::kAbsent;
-  // With its separator: "C:\" is the drive's root, "C:" the drive's current
-  // folder, and a share's root "\\server\share" has no attributes without it.
-  search.folder = folder.prefix.empty() ? std::u16string(u".") : folder.prefix;
-  if (!platform::GetFileStamp(search.folder.c_str(), search.folderStamp)) return CueTextOutcome::kUnreadable;
-
-  // Only the .cue files are listed: the system then looks up nothing else
-  // of a folder that may hold thousands of files.
-  std::vector<std::pair<std::u16string, platform::FileStamp>> cues;
-  search.listed = platform::ListFolder(
-      search.folder.c_str(),
-      [&](const platform::FolderEntry& entry) {
-        if (entry.kind != platform::EntryKind::kFolder && IsCueName(entry.name)) cues.emplace_back(entry.name, entry.stamp);
-      },
-      nullptr, u".cue");
+  FolderCueListing own;
+  if (listed == nullptr || !listed->listed) {
+    ListFolderCueFiles(audioPath, own);
+    listed = &own;
+  }
+  search.folder = listed->folder;
+  search.folderStamp = listed->folderStamp;
+  search.listed = listed->listed;
   if (!search.listed) return CueTextOutcome::kUnreadable;
+  std::vector<std::pair<std::u16string, platform::FileStamp>> cues = listed->cues;
   search.cueFiles = cues.size();
   // Names equal but for letter case exist only where the file system tells
   // case apart; they are then taken in code unit order.
@@ -208,7 +232,7 @@ CueTextOutcome FindFolderCueFile(const char16_t* audioPath, FolderCueSearch& sea
     FolderCueFile& file = search.read.emplace_back();
     file.path = folder.prefix + cues[i].first;
     file.stamp = cues[i].second;  // as listed, before it is read
-    file.verdict = file.stamp.exists ? Judge(folder, search, file) : FolderCueVerdict::kUnreadable;
+    file.verdict = file.stamp.exists ? Judge(folder, search, file, everyVerdict) : FolderCueVerdict::kUnreadable;
     if (file.verdict == FolderCueVerdict::kNamesThisFile || file.verdict == FolderCueVerdict::kOnlyPair) {
       search.taken = i;
       return CueTextOutcome::kFound;
