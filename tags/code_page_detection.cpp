@@ -438,7 +438,7 @@ enum Place : uint16_t {
   kAfterVowel = 1 << 2,    // the diaeresis of ë, ï and ÿ: after the vowel it parts from
   kBeforeUIE = 1 << 3,     // French œ: cœur, œil, Œdipe
   kBeforeVowel = 1 << 4,   // Spanish ñ
-  kBeforeAOU = 1 << 5,     // ç: before e and i a c alone is soft
+  kBeforeAOU = 1 << 5,     // French and Portuguese ç: before a, o, u (before e and i a c is soft)
   kNasal = 1 << 6,         // Portuguese ã: before a vowel or s, or last
   kBeforeE = 1 << 7,       // Portuguese õ: -õe, -ões
   kNotFirst = 1 << 8,      // Polish ą, ę and ń, Czech ě and ů, Lithuanian ų, Icelandic ð
