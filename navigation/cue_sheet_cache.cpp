@@ -169,9 +169,14 @@ CueTextOutcome ReadFolderCueFile(Search& search, Found& found) {
   if (folder.listed) {
     watched.folderPath = folder.folder;
     watched.folder = folder.folderStamp;
+    // A cue file that could not be read is watched by trying to open it
+    // (its attributes may not be there to take either: a link to itself).
     for (const FolderCueFile& file : folder.read) {
-      watched.folderCues.emplace_back(file.path, file.stamp);
-      if (file.verdict == FolderCueVerdict::kUnreadable) watched.unreadableCues.push_back(file.path);
+      if (file.verdict == FolderCueVerdict::kUnreadable) {
+        watched.unreadableCues.push_back(file.path);
+      } else {
+        watched.folderCues.emplace_back(file.path, file.stamp);
+      }
     }
     // The folder was searched as far as it could be: a cue file that could
     // not be read is watched alone, not a reason to search everything again.
@@ -314,7 +319,7 @@ const CueSheet* CueSheetCache::Look(const char16_t* path, CueLookupReport* repor
 }
 
 const CueSheet* CueSheetCache::ReadCueSheet(const char16_t* path, std::u16string_view key, CueLookupReport* report) {
-  Search search{path, {}, true, {}, report};
+  Search search{path, {}, true, {}, report, {}};
   // Taken before anything is read, as each cue file's are before it is
   // read: a file that changes during the search then differs from what is
   // remembered, and is searched again.
