@@ -189,9 +189,7 @@ bool ListFolderCueFiles(const char16_t* audioPath, FolderCueListing& listing) {
   listing.listed = platform::ListFolder(
       listing.folder.c_str(),
       [&](const platform::FolderEntry& entry) {
-        if (entry.kind != platform::EntryKind::kFolder && IsCueName(entry.name)) {
-          listing.cues.emplace_back(entry.name, entry.stamp);
-        }
+        if (IsCueName(entry.name)) listing.cues.emplace_back(entry.name, entry.stamp);
       },
       nullptr, u".cue");
   if (!listing.listed) listing.cues.clear();
@@ -216,7 +214,12 @@ CueTextOutcome FindFolderCueFile(const char16_t* audioPath, FolderCueSearch& sea
   search.folderStamp = listed->folderStamp;
   search.listed = listed->listed;
   if (!search.listed) return CueTextOutcome::kUnreadable;
-  std::vector<std::pair<std::u16string, platform::FileStamp>> cues = listed->cues;
+  // A folder with a cue file's name is listed (it stands for a side cue
+  // name there), but it is no cue file of the folder.
+  std::vector<std::pair<std::u16string, platform::FileStamp>> cues;
+  for (const auto& cue : listed->cues) {
+    if (!cue.second.directory) cues.push_back(cue);
+  }
   search.cueFiles = cues.size();
   // Names equal but for letter case exist only where the file system tells
   // case apart; they are then taken in code unit order.

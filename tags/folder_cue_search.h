@@ -74,7 +74,8 @@ struct FolderCueListing {
   std::u16string folder;  // the folder listed, with its separator ("." for none)
   platform::FileStamp folderStamp;
   bool listed = false;
-  std::vector<std::pair<std::u16string, platform::FileStamp>> cues;  // names as listed
+  // Every entry whose name ends in .cue, folders too, as listed
+  std::vector<std::pair<std::u16string, platform::FileStamp>> cues;
 };
 
 // Lists the .cue files of the folder of `audioPath`. False when the folder's
