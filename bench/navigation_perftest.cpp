@@ -22,6 +22,11 @@
 //                             buffer
 //   BM_BytesHeldPerCachedSheet  the heap that one looked-up sheet keeps in
 //                             the cache, against its UTF-16 text
+//   BM_FirstLookup            the first lookup of a file (what the plug-in's
+//                             worker does when a file starts to play): its
+//                             calls to storage, and its wall time with each
+//                             call taking the given milliseconds more, as on
+//                             a slow share
 // The audio files come from wavpack and flac at start-up.
 #include <benchmark/benchmark.h>
 
@@ -33,10 +38,13 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <chrono>
+#include <thread>
 
 #include "bench/realistic_cue_sheets.h"
 #include "navigation/cue_sheet_cache.h"
 #include "navigation/navigator.h"
+#include "platform/storage_call.h"
 #include "tags/text_conversion.h"
 #include "tests/support/counting_allocator.h"
 
@@ -351,5 +359,88 @@ BENCHMARK_CAPTURE(BM_BytesHeldPerCachedSheet, 12_tracks, &Files::album12, &bench
     ->Iterations(1);
 BENCHMARK_CAPTURE(BM_BytesHeldPerCachedSheet, 99_tracks, &Files::album99, &bench_sheets::Classical99Tracks)
     ->Iterations(1);
+
+// The three layouts of a first lookup: a side cue file, a FLAC CUESHEET
+// comment, and a cue file named otherwise among 12 of other discs.
+struct FirstLookupFiles {
+  std::string sideCueWav, commentFlac, namedOtherwiseWav;
+  bool ready = false;
+};
+
+const FirstLookupFiles& FirstLookupTestFiles() {
+  static const FirstLookupFiles files = [] {
+    FirstLookupFiles made;
+    const fs::path folder = fs::temp_directory_path() / "sheetwalk_first_lookup";
+    fs::remove_all(folder);
+    fs::create_directories(folder / "side");
+    fs::create_directories(folder / "flac");
+    fs::create_directories(folder / "folder");
+    const std::string sheet = bench_sheets::JazzAlbum12Tracks();
+    std::ofstream(folder / "side" / "album.cue", std::ios::binary) << sheet;
+    std::ofstream(folder / "flac" / "sheet.txt", std::ios::binary) << sheet;
+    const auto naming = [&sheet](const std::string& audio) {
+      const std::string named = "Miles Davis - Kind of Blue.flac";
+      std::string text = sheet;
+      return text.replace(text.find(named), named.size(), audio);
+    };
+    for (int i = 1; i <= 12; ++i) {
+      std::ofstream(folder / "folder" / ("Disc " + std::to_string(i) + ".cue"), std::ios::binary)
+          << naming("disc" + std::to_string(i) + ".wav");
+    }
+    std::ofstream(folder / "folder" / "Zz Album.cue", std::ios::binary) << naming("image.wav");
+    const std::string dir = "'" + folder.string() + "'";
+    made.ready = Run("cd " + dir + " && cp '" + TestFiles().noCueWav + "' side/album.wav && cp side/album.wav folder/image.wav") &&
+                 Run("cd " + dir + " && flac -s -f side/album.wav -o flac/album.flac && "
+                     "metaflac --set-tag-from-file=CUESHEET=flac/sheet.txt flac/album.flac");
+    made.sideCueWav = (folder / "side" / "album.wav").string();
+    made.commentFlac = (folder / "flac" / "album.flac").string();
+    made.namedOtherwiseWav = (folder / "folder" / "image.wav").string();
+    return made;
+  }();
+  return files;
+}
+
+// Counts the calls to storage, each made slower by a fixed delay.
+class SlowStorage final : public platform::StorageCallGuard {
+ public:
+  explicit SlowStorage(int delayMs) : delayMs_(delayMs) {}
+  void BeforeCall() override {
+    ++calls;
+    if (delayMs_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs_));
+  }
+  void AfterCall() override {}
+  int calls = 0;
+
+ private:
+  int delayMs_;
+};
+
+void BM_FirstLookup(benchmark::State& state, std::string FirstLookupFiles::*file) {
+  if (!Ready(state) || !FirstLookupTestFiles().ready) {
+    state.SkipWithError("the first lookup's files could not be written");
+    return;
+  }
+  const std::u16string path = Wide(FirstLookupTestFiles().*file);
+  int calls = 0;
+  for (auto _ : state) {
+    CueSheetCache cache;
+    SlowStorage storage(static_cast<int>(state.range(0)));
+    platform::SetStorageCallGuard(&storage);
+    const CueSheet* sheet = cache.GetCueSheet(path.c_str());
+    platform::SetStorageCallGuard(nullptr);
+    if (sheet == nullptr || sheet->tracks.size() != 12) {
+      state.SkipWithError("no sheet found");
+      return;
+    }
+    calls = storage.calls;
+  }
+  state.counters["storage_calls"] = calls;
+}
+BENCHMARK_CAPTURE(BM_FirstLookup, side_cue_file, &FirstLookupFiles::sideCueWav)
+    ->Arg(0)->Arg(100)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(BM_FirstLookup, flac_comment, &FirstLookupFiles::commentFlac)
+    ->Arg(0)->Arg(100)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(BM_FirstLookup, cue_named_otherwise_among_12, &FirstLookupFiles::namedOtherwiseWav)
+    ->Arg(0)->Arg(100)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "cuesheet/cue_sheet.h"
 
+#include <iterator>
 #include <limits>
 
 namespace {
@@ -13,6 +14,10 @@ const std::u16string& NoAlbumText() {
 
 constexpr int64_t kMinStart = std::numeric_limits<int32_t>::min();
 constexpr int64_t kMaxStart = std::numeric_limits<int32_t>::max();
+
+// Previous goes back to the start of the playing track only after this much
+// of it has played; before, it goes to the track before.
+constexpr int32_t kRestartAfter = 4000;
 
 }  // namespace
 
@@ -28,7 +33,7 @@ bool operator==(const CueTrack& a, const CueTrack& b) {
 // largest value would make "next" jump back to the first track, and one just
 // above the smallest would make "previous" jump to the last.
 bool CueSheet::FindNextTrack(int32_t position, int32_t& start, const CueTrack*& track) const {
-  const int64_t bound = int64_t{position} + 1000;
+  const int64_t bound = int64_t{position} + kAheadMargin;
   if (bound >= kMaxStart) {
     return false;
   }
@@ -42,24 +47,43 @@ bool CueSheet::FindNextTrack(int32_t position, int32_t& start, const CueTrack*& 
   return true;
 }
 
-bool CueSheet::FindTrackBefore(int32_t position, int32_t margin, int32_t& start,
-                               const CueTrack*& track) const {
-  const int64_t bound = int64_t{position} + margin;
+std::map<int32_t, CueTrack>::const_iterator CueSheet::LatestBefore(int64_t bound) const {
   if (bound <= kMinStart) {
-    return false;
+    return tracks.end();
   }
   auto found = bound > kMaxStart ? tracks.end() : tracks.lower_bound(static_cast<int32_t>(bound));
-  if (found == tracks.begin()) {
+  return found == tracks.begin() ? tracks.end() : std::prev(found);
+}
+
+bool CueSheet::FindTrackBefore(int32_t position, int32_t margin, int32_t& start,
+                               const CueTrack*& track) const {
+  const auto found = LatestBefore(int64_t{position} + margin);
+  if (found == tracks.end()) {
     return false;
   }
-  --found;
   start = found->first;
   track = &found->second;
   return true;
 }
 
 bool CueSheet::FindPreviousTrack(int32_t position, int32_t& start, const CueTrack*& track) const {
-  return FindTrackBefore(position, -4000, start, track);
+  // The track that plays: the latest that starts at or before the position.
+  // Measured from its start, not from the position, a track shorter than
+  // the four seconds is never passed over; for tracks longer than that the
+  // answer is the last start before position - 4 s, as it always was.
+  auto found = LatestBefore(int64_t{position} + 1);
+  if (found == tracks.end()) {
+    return false;
+  }
+  if (int64_t{position} - found->first <= kRestartAfter) {
+    if (found == tracks.begin()) {
+      return false;
+    }
+    --found;
+  }
+  start = found->first;
+  track = &found->second;
+  return true;
 }
 
 bool CueSheet::FindCurrentTrack(int32_t position, int32_t& start, const CueTrack*& track) const {

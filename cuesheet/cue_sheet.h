@@ -68,13 +68,19 @@ class CueSheet {
   // empty because the source has no text, not because the cue sheet says so.
   bool carriesText = true;
 
+  // A track that starts less than this many milliseconds after the position
+  // already counts as playing: Next passes over it and the title shows it.
+  static constexpr int32_t kAheadMargin = 1000;
+
   // Each query returns true and writes both outputs when a track qualifies;
   // on false both outputs keep what the caller put there. None allocates.
   // The bounds (position + 1000, position + margin) are exact: a position
   // near either end of the 32-bit range never wraps around to the other end.
   //   FindNextTrack:     earliest track with start > position + 1000
   //   FindTrackBefore:   latest track with start < position + margin
-  //   FindPreviousTrack: FindTrackBefore with margin -4000
+  //   FindPreviousTrack: the latest track with start <= position, when
+  //                      position - its start > 4000; else the track before
+  //                      it; none before it: false
   //   FindCurrentTrack:  FindTrackBefore with margin 0
   bool FindNextTrack(int32_t position, int32_t& start, const CueTrack*& track) const;
   bool FindTrackBefore(int32_t position, int32_t margin, int32_t& start, const CueTrack*& track) const;
@@ -108,6 +114,10 @@ class CueSheet {
   // trackCount the number of elements, a later track at the same start
   // replaces an earlier one, and the sheet carries no text.
   void SetTracks(const std::vector<std::optional<int32_t>>& starts);
+
+ private:
+  // The latest track with start < bound, or tracks.end() when there is none.
+  std::map<int32_t, CueTrack>::const_iterator LatestBefore(int64_t bound) const;
 };
 
 // The value of a TITLE or PERFORMER line: rest is the line after its keyword,

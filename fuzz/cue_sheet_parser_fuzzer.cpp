@@ -143,6 +143,23 @@ const CueTrack* ScanBefore(const CueSheet& sheet, int32_t position, int32_t marg
   return found;
 }
 
+// Previous: the track playing (start <= position) once more than 4 s of it
+// have played, else the one before it.
+const CueTrack* ScanPrevious(const CueSheet& sheet, int32_t position) {
+  const CueTrack* playing = nullptr;
+  const CueTrack* before = nullptr;
+  int64_t playingStart = 0;
+  for (const auto& [start, track] : sheet.tracks) {
+    if (start <= int64_t{position}) {
+      before = playing;
+      playing = &track;
+      playingStart = start;
+    }
+  }
+  if (playing == nullptr) return nullptr;
+  return int64_t{position} - playingStart > 4000 ? playing : before;
+}
+
 using Query = bool (CueSheet::*)(int32_t, int32_t&, const CueTrack*&) const;
 
 void CheckQuery(const CueSheet& sheet, Query query, int32_t position, const CueTrack* expected) {
@@ -162,7 +179,7 @@ void CheckQuery(const CueSheet& sheet, Query query, int32_t position, const CueT
 
 void CheckQueries(const CueSheet& sheet, int32_t position, int32_t margin) {
   CheckQuery(sheet, &CueSheet::FindNextTrack, position, ScanNext(sheet, position));
-  CheckQuery(sheet, &CueSheet::FindPreviousTrack, position, ScanBefore(sheet, position, -4000));
+  CheckQuery(sheet, &CueSheet::FindPreviousTrack, position, ScanPrevious(sheet, position));
   CheckQuery(sheet, &CueSheet::FindCurrentTrack, position, ScanBefore(sheet, position, 0));
 
   int32_t start = 0;

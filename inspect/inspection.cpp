@@ -128,6 +128,8 @@ std::u16string Verdict(const FolderCueSearch& folder, const FolderCueFile& file)
       return u"refused: its FILE line names " + Quoted(file.named) + u", which is not this file and not in the folder; " +
              (folder.cueFiles > 1 ? Number(folder.cueFiles) + u" cue files are in the folder"
                                   : Number(folder.sameExtensionFiles) + u" other files there have this file's extension");
+    case FolderCueVerdict::kNamesOtherName:
+      return u"refused: its FILE line names " + Quoted(file.named) + u", not this file";
     case FolderCueVerdict::kNamesSeveralFiles:
       return u"refused: its FILE lines name more than one file: " + Quoted(file.named) + u" and " + Quoted(file.alsoNamed);
     case FolderCueVerdict::kNamesNoFile:

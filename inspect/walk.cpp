@@ -34,7 +34,7 @@ bool ListFolder(const std::u16string& folder, std::vector<FolderEntry>& entries,
   uint32_t error = 0;
   const bool listed = platform::ListFolder(
       folder.c_str(),
-      [&entries](std::u16string_view name, platform::EntryKind kind) { entries.push_back({std::u16string(name), kind}); },
+      [&entries](const platform::FolderEntry& entry) { entries.push_back({std::u16string(entry.name), entry.kind}); },
       &error);
   if (!listed) {
     problem = FolderErrorText(error);

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "platform/clock.h"
+#include "platform/storage_call.h"
 
 namespace {
 
@@ -27,6 +28,7 @@ struct Search {
   bool conclusive = true;  // every source was read to its answer
   FLACCueData flac;        // one read gives the comment and the native block
   CueLookupReport* report = nullptr;
+  FolderCueListing listing;  // the folder's .cue files, listed once for both places that need them
 
   CueSourceReport* Note(CueSource source) {
     if (report == nullptr) return nullptr;
@@ -83,11 +85,51 @@ CueTextOutcome ReadFLACComment(Search& search, Found& found) {
   return Noted(note, CueTextOutcome::kFound);
 }
 
-// The side cue files, by the attributes taken at the start of the search:
-// the second name only where the first is absent.
+// The attributes of the side cue file at `path`, from the listing of the
+// folder's .cue files where there is one: a file that is there under
+// another letter case is taken under the name listed. Without a listing,
+// one attribute query; false when it failed.
+bool StampSideCueFile(const FolderCueListing& listing, std::u16string& path, platform::FileStamp& stamp) {
+  if (!listing.listed) return platform::GetFileStamp(path.c_str(), stamp);
+  const std::size_t nameStart = path.find_last_of(u"\\/") + 1;
+  const std::u16string_view name = std::u16string_view(path).substr(nameStart);
+  stamp = platform::FileStamp{};
+  const std::pair<std::u16string, platform::FileStamp>* match = nullptr;
+  for (const auto& entry : listing.cues) {
+    if (entry.first == name) {
+      match = &entry;
+      break;
+    }
+    if (match == nullptr && platform::CompareFileNames(entry.first, name) == 0) match = &entry;
+  }
+  if (match != nullptr) {
+    path.replace(nameStart, std::u16string::npos, match->first);
+    stamp = match->second;
+  }
+  return true;
+}
+
+// The side cue files: the second name only where the first is absent. Their
+// attributes are taken when the search comes to them, before they are read,
+// from one listing of the folder's .cue files, which the folder's search
+// takes too: a sheet found in the file's tags never asks for them, and on a
+// share a name that is not there costs several round trips to ask for.
 CueTextOutcome ReadSideCueFiles(Search& search, Found& found) {
-  const Watched& watched = search.watched;
-  for (std::size_t i = 0; i < watched.cuePathCount; ++i) {
+  Watched& watched = search.watched;
+  std::array<std::u16string, 2> names;
+  std::size_t count = 0;
+  if (GetSideCuePath(search.path, names[count])) ++count;
+  if (GetWholeNameCuePath(search.path, names[count])) ++count;
+  if (count > 0) ListFolderCueFiles(search.path, search.listing);
+  watched.cuePathCount = 0;
+  for (std::size_t n = 0; n < count; ++n) {
+    const std::size_t i = watched.cuePathCount++;
+    watched.cuePaths[i] = std::move(names[n]);
+    // Unknown, a cue file counts as there, so that the search tries to read it.
+    if (!StampSideCueFile(search.listing, watched.cuePaths[i], watched.cues[i])) {
+      watched.cues[i].exists = true;
+      search.conclusive = false;
+    }
     CueSourceReport* note = search.Note(CueSource::kSideFile);
     if (note != nullptr) {
       note->path = watched.cuePaths[i];
@@ -121,22 +163,45 @@ CueTextOutcome ReadFolderCueFile(Search& search, Found& found) {
     if (note != nullptr) note->folder = std::move(folder);
     return Noted(note, CueTextOutcome::kAbsent);
   }
-  CueTextOutcome outcome = FindFolderCueFile(search.path, folder);
+  // A report tells every cue file's verdict in full.
+  CueTextOutcome outcome = FindFolderCueFile(search.path, folder, search.report != nullptr, &search.listing);
+  const CueTextOutcome seen = outcome;  // what the report tells
   if (folder.listed) {
     watched.folderPath = folder.folder;
     watched.folder = folder.folderStamp;
-    for (const FolderCueFile& file : folder.read) watched.folderCues.emplace_back(file.path, file.stamp);
+    // A cue file that could not be read is watched by trying to open it
+    // (its attributes may not be there to take either: a link to itself).
+    for (const FolderCueFile& file : folder.read) {
+      if (file.verdict == FolderCueVerdict::kUnreadable) {
+        watched.unreadableCues.push_back(file.path);
+      } else {
+        watched.folderCues.emplace_back(file.path, file.stamp);
+      }
+    }
+    // The folder was searched as far as it could be: a cue file that could
+    // not be read is watched alone, not a reason to search everything again.
+    if (outcome == CueTextOutcome::kUnreadable) {
+      outcome = CueTextOutcome::kAbsent;
+      watched.cueRetryAt = platform::MonotonicMilliseconds() + kRetryMilliseconds;
+    }
   }
   if (outcome == CueTextOutcome::kFound) {
     const FolderCueFile& taken = folder.read[*folder.taken];
-    outcome = ReadCueFile(taken.path.c_str(), found.text, note != nullptr ? &note->decoding : nullptr);
+    if (folder.takenWhole) {
+      // The search read the whole file already: it is not read again.
+      found.text = std::move(folder.takenText);
+      if (note != nullptr) note->decoding = folder.takenDecoding;
+    } else {
+      outcome = ReadCueFile(taken.path.c_str(), found.text, note != nullptr ? &note->decoding : nullptr);
+    }
     if (note != nullptr) {
       note->path = taken.path;
       note->bytes = taken.stamp.size;
     }
   }
   if (note != nullptr) note->folder = std::move(folder);
-  return Noted(note, outcome);
+  Noted(note, seen == CueTextOutcome::kUnreadable && outcome == CueTextOutcome::kAbsent ? seen : outcome);
+  return outcome;
 }
 
 // The FLAC CUESHEET block, from the read that looked for the comment.
@@ -198,23 +263,11 @@ bool FillSheet(CueSheet& sheet, Found& found, CueLookupReport* report) {
   return complete;
 }
 
-// Takes the attributes of the audio file and of its side cue files. False
-// when one could not be taken, or the audio file is not there to be read:
-// a miss is then nothing to remember.
+// Takes the attributes of the audio file. False when they could not be
+// taken, or the audio file is not there to be read: a miss is then nothing
+// to remember.
 bool TakeStamps(const char16_t* path, Watched& watched) {
-  bool known = platform::GetFileStamp(path, watched.audio) && watched.audio.exists && !watched.audio.directory;
-  std::u16string cuePath;
-  watched.cuePathCount = 0;
-  if (GetSideCuePath(path, cuePath)) watched.cuePaths[watched.cuePathCount++] = std::move(cuePath);
-  if (GetWholeNameCuePath(path, cuePath)) watched.cuePaths[watched.cuePathCount++] = std::move(cuePath);
-  for (std::size_t i = 0; i < watched.cuePathCount; ++i) {
-    // Unknown, a cue file counts as there, so that the search tries to read it.
-    if (!platform::GetFileStamp(watched.cuePaths[i].c_str(), watched.cues[i])) {
-      watched.cues[i].exists = true;
-      known = false;
-    }
-  }
-  return known;
+  return platform::GetFileStamp(path, watched.audio) && watched.audio.exists && !watched.audio.directory;
 }
 
 }  // namespace
@@ -247,6 +300,10 @@ const CueSheet* CueSheetCache::Look(const char16_t* path, CueLookupReport* repor
       misses.erase(miss);
     }
     return ReadCueSheet(path, key, report);
+  } catch (const platform::StorageWorkAbandoned&) {
+    // Nobody wants the answer: nothing is remembered, and the next lookup of
+    // the path searches again. A sheet inserted before stays, filled.
+    throw;
   } catch (...) {
     if (sheets.find(key) == sheets.end()) {
       try {
@@ -262,9 +319,10 @@ const CueSheet* CueSheetCache::Look(const char16_t* path, CueLookupReport* repor
 }
 
 const CueSheet* CueSheetCache::ReadCueSheet(const char16_t* path, std::u16string_view key, CueLookupReport* report) {
-  Search search{path, {}, true, {}, report};
-  // Taken before anything is read: a file that changes during the search
-  // then differs from what is remembered, and is searched again.
+  Search search{path, {}, true, {}, report, {}};
+  // Taken before anything is read, as each cue file's are before it is
+  // read: a file that changes during the search then differs from what is
+  // remembered, and is searched again.
   search.conclusive = TakeStamps(path, search.watched);
   Found found;
   for (const CueSourceEntry& entry : kCueSources) {
@@ -317,6 +375,13 @@ bool CueSheetCache::MissStillHolds(const char16_t* path, const Watched& watched)
   }
   for (const auto& [cuePath, stamp] : watched.folderCues) {
     if (!platform::GetFileStamp(cuePath.c_str(), now) || now != stamp) return false;
+  }
+  if (!watched.unreadableCues.empty() && platform::MonotonicMilliseconds() >= watched.cueRetryAt) {
+    for (const std::u16string& cuePath : watched.unreadableCues) {
+      platform::File file;
+      if (file.Open(cuePath.c_str(), platform::FileAccess::kSequential)) return false;  // readable now: search again
+    }
+    watched.cueRetryAt = platform::MonotonicMilliseconds() + kRetryMilliseconds;
   }
   return true;
 }

@@ -81,8 +81,13 @@ class CueSheetCache {
   // path costs one attribute query per file or folder, and opens, lists and
   // reads nothing. A miss in which a file could not be opened or read is
   // remembered for a second: a lookup within it costs a clock reading and
-  // touches no file, and the first one after it searches again.
-  // No exception leaves the lookup: one inside it makes that lookup a miss.
+  // touches no file, and the first one after it searches again. A cue file
+  // of the folder that could not be read is the exception: the search is
+  // remembered with the rest, and that file alone is tried again, by one
+  // open at most once a second.
+  // No exception leaves the lookup but platform::StorageWorkAbandoned, which
+  // the calling thread's guard threw to stop it: nothing of it is then
+  // remembered. Any other makes that lookup a miss.
   const CueSheet* GetCueSheet(const char16_t* path);
 
   // The same lookup, telling what it saw.
@@ -108,6 +113,11 @@ class CueSheetCache {
     std::u16string folderPath;  // empty: the folder was not listed
     platform::FileStamp folder;
     std::vector<std::pair<std::u16string, platform::FileStamp>> folderCues;  // the cue files read there
+    // Cue files of the folder that were there but could not be read: each
+    // is tried again alone, by one open at most once a second; the search
+    // runs again when one opens.
+    std::vector<std::u16string> unreadableCues;
+    mutable uint64_t cueRetryAt = 0;
   };
 
  private:

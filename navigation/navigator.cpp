@@ -3,7 +3,7 @@
 namespace {
 
 // How far ahead of the position a track already counts as playing.
-constexpr int32_t kPlayingMargin = 1000;
+constexpr int32_t kPlayingMargin = CueSheet::kAheadMargin;
 
 TitleTagAnswer Number(int32_t value) { return {TitleTagAnswer::Kind::kNumber, value, nullptr}; }
 TitleTagAnswer Text(const std::u16string& value) { return {TitleTagAnswer::Kind::kText, 0, &value}; }

@@ -16,9 +16,12 @@ enum class CueCommand { kPrevious, kNext };
 
 // The start of the cue track that the command seeks to, or false when the
 // command is left to the player. Next passes over a track that starts one
-// second or less after the position; Previous goes to the last track that
-// starts more than four seconds before it, so a second press within a
-// track's first four seconds goes one track further back.
+// second or less after the position. Previous goes to the start of the
+// track under the position (the last that starts at or before it) once more
+// than four seconds of it have played, and before that to the start of the
+// track before it, so a second press within a track's first four seconds
+// goes one track further back, and a track shorter than four seconds is
+// never passed over.
 bool FindJumpTarget(const CueSheet& sheet, CueCommand command, int32_t position, int32_t& target);
 
 // The cue track playing at `position`, counted as current from less than one

@@ -5,8 +5,11 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -219,6 +222,44 @@ std::string IconvName(uint32_t number) {
   }
 }
 
+const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
+
+// Opening a converter loads the code page's gconv module, which costs far
+// more than a sheet's conversion: each thread keeps one converter per code
+// page (a refused code page too, as kNoConverter) until it ends.
+class Converters {
+ public:
+  Converters() = default;
+  Converters(const Converters&) = delete;
+  Converters& operator=(const Converters&) = delete;
+  ~Converters() {
+    for (const auto& [number, converter] : converters_) {
+      if (converter != kNoConverter) iconv_close(converter);
+    }
+  }
+
+  // A converter from code page `number` to UTF-16LE in its initial state, or
+  // kNoConverter.
+  iconv_t For(uint32_t number) {
+    for (const auto& [known, converter] : converters_) {
+      if (known != number) continue;
+      if (converter != kNoConverter) iconv(converter, nullptr, nullptr, nullptr, nullptr);
+      return converter;
+    }
+    const iconv_t converter = iconv_open("UTF-16LE", IconvName(number).c_str());
+    converters_.emplace_back(number, converter);
+    return converter;
+  }
+
+ private:
+  std::vector<std::pair<uint32_t, iconv_t>> converters_;
+};
+
+iconv_t ConverterFor(uint32_t number) {
+  thread_local Converters converters;
+  return converters.For(number);
+}
+
 // Converts to UTF-16LE (the native builds run on little-endian machines);
 // false on a sequence that is invalid in the code page.
 bool Convert(iconv_t converter, const char* bytes, size_t size, std::u16string& wide) {
@@ -238,33 +279,31 @@ bool Convert(iconv_t converter, const char* bytes, size_t size, std::u16string& 
 
 }  // namespace
 
-bool IsCodePageInstalled(uint32_t number) {
-  const iconv_t converter = iconv_open("UTF-16LE", IconvName(number).c_str());
-  if (converter == reinterpret_cast<iconv_t>(-1)) {
-    return false;
-  }
-  iconv_close(converter);
-  return true;
-}
+bool IsCodePageInstalled(uint32_t number) { return ConverterFor(number) != kNoConverter; }
 
 // Windows decodes code page 1258 character by character: a base letter and
 // the tone mark after it stay two characters, where iconv would join them.
+// So the text is converted in runs that each begin at a tone mark (CC, D2,
+// DE, EC, F2), which has no letter before it to join.
 bool DecodeCodePage(std::string_view bytes, uint32_t number, std::u16string& text) {
   if (bytes.empty() || bytes.size() > static_cast<size_t>(INT32_MAX)) {
     return false;
   }
-  const iconv_t converter = iconv_open("UTF-16LE", IconvName(number).c_str());
-  if (converter == reinterpret_cast<iconv_t>(-1)) {
+  const iconv_t converter = ConverterFor(number);
+  if (converter == kNoConverter) {
     return false;
   }
   std::u16string wide;
   bool ok = true;
   if (number == 1258) {
-    for (size_t i = 0; ok && i < bytes.size(); ++i) ok = Convert(converter, bytes.data() + i, 1, wide);
+    for (size_t start = 0; ok && start < bytes.size();) {
+      const size_t end = std::min(bytes.find_first_of("\xCC\xD2\xDE\xEC\xF2", start + 1), bytes.size());
+      ok = Convert(converter, bytes.data() + start, end - start, wide);
+      start = end;
+    }
   } else {
     ok = Convert(converter, bytes.data(), bytes.size(), wide);
   }
-  iconv_close(converter);
   if (ok) text = std::move(wide);
   return ok;
 }

@@ -77,14 +77,27 @@ bool GetShortPath(const char16_t* path, std::u16string& shortPath);
 // that leads nowhere as a file; kOther is a device, a FIFO or a socket.
 enum class EntryKind { kFile, kFolder, kOther };
 
+// One entry of a folder listing. `stamp` is what an attribute query of the
+// entry's path would say, taken from the listing itself: a search that
+// watches the entry needs no query of its own. The name is valid only during
+// the visit.
+struct FolderEntry {
+  std::u16string_view name;
+  EntryKind kind = EntryKind::kFile;
+  FileStamp stamp;
+};
+
 // Lists the entries of the folder at `folder` (a path with or without the
 // trailing separator, or "." for the current folder), "." and ".." left
-// out, in the file system's own order. `visit` is called once per entry with
-// its name and kind; the name is valid only during the call. False when the
-// folder cannot be listed, with the system's error number (errno, or what
-// GetLastError gave) in `error` where one is asked for.
-bool ListFolder(const char16_t* folder, const std::function<void(std::u16string_view name, EntryKind kind)>& visit,
-                uint32_t* error = nullptr);
+// out, in the file system's own order. `visit` is called once per entry.
+// With an `extension` (".cue"), only names that end with it, compared as
+// file names are, are visited, and the system looks only those up: in a
+// folder of thousands of files that is most of the listing's cost. On
+// Windows a name whose short (8.3) form has the extension may come too.
+// False when the folder cannot be listed, with the system's error number
+// (errno, or what GetLastError gave) in `error` where one is asked for.
+bool ListFolder(const char16_t* folder, const std::function<void(const FolderEntry& entry)>& visit,
+                uint32_t* error = nullptr, std::u16string_view extension = {});
 
 // Compares two file names as Windows does: ordinal, ignoring letter case.
 // Negative, zero or positive, as `a` sorts before, with or after `b`.

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/file_name_posix.h"
+#include "platform/storage_call.h"
 
 namespace platform {
 namespace {
@@ -59,13 +60,17 @@ bool File::Open(const char16_t* path, FileAccess access) {
   }
   // Not blocking: opening a FIFO for reading would wait for a writer. Only
   // regular files are read; for them the flag changes nothing.
+  BeginStorageCall();
   const int descriptor = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (descriptor < 0) {
+  struct stat info;
+  if (descriptor >= 0 && (fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode))) {
+    close(descriptor);
+    EndStorageCall();
     return false;
   }
-  struct stat info;
-  if (fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
-    close(descriptor);
+  descriptor_ = descriptor;  // closed by the destructor, however the call ends
+  EndStorageCall();
+  if (descriptor < 0) {
     return false;
   }
 #if defined(POSIX_FADV_RANDOM)
@@ -75,7 +80,6 @@ bool File::Open(const char16_t* path, FileAccess access) {
 #else
   (void)access;
 #endif
-  descriptor_ = descriptor;
   return true;
 }
 
@@ -83,7 +87,13 @@ bool File::IsOpen() const { return descriptor_ >= 0; }
 
 bool File::GetSize(uint64_t& size) {
   struct stat info;
-  if (descriptor_ < 0 || fstat(descriptor_, &info) != 0 || info.st_size < 0) {
+  if (descriptor_ < 0) {
+    return false;
+  }
+  BeginStorageCall();
+  const bool known = fstat(descriptor_, &info) == 0;
+  EndStorageCall();
+  if (!known || info.st_size < 0) {
     return false;
   }
   size = static_cast<uint64_t>(info.st_size);
@@ -106,24 +116,41 @@ bool File::Read(void* buffer, uint32_t count, uint32_t& bytesRead) {
   // Like ReadFile on a disk file: short only at the end of the file.
   auto* out = static_cast<unsigned char*>(buffer);
   uint32_t done = 0;
+  bool failed = false;
+  BeginStorageCall();
   while (done < count) {
     const ssize_t got = pread(descriptor_, out + done, count - done,
                               static_cast<off_t>(position_ + done));
-    if (got < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      return false;
+    if (got < 0 && errno == EINTR) {
+      continue;
     }
-    if (got == 0) {
+    if (got <= 0) {
+      failed = got < 0;
       break;
     }
     done += static_cast<uint32_t>(got);
+  }
+  EndStorageCall();
+  if (failed) {
+    return false;
   }
   position_ += done;
   bytesRead = done;
   return true;
 }
+
+namespace {
+
+FileStamp StampOf(const struct stat& info) {
+  FileStamp stamp;
+  stamp.exists = true;
+  stamp.directory = S_ISDIR(info.st_mode);
+  stamp.size = static_cast<uint64_t>(info.st_size);
+  stamp.lastWrite = static_cast<uint64_t>(info.st_mtim.tv_sec) * 1000000000u + static_cast<uint64_t>(info.st_mtim.tv_nsec);
+  return stamp;
+}
+
+}  // namespace
 
 bool GetFileStamp(const char16_t* path, FileStamp& stamp) {
   stamp = FileStamp{};
@@ -132,18 +159,19 @@ bool GetFileStamp(const char16_t* path, FileStamp& stamp) {
     return false;
   }
   struct stat info;
-  if (stat(name.c_str(), &info) != 0) {
-    return errno == ENOENT || errno == ENOTDIR;
+  BeginStorageCall();
+  const bool queried = stat(name.c_str(), &info) == 0;
+  const int error = queried ? 0 : errno;
+  EndStorageCall();
+  if (!queried) {
+    return error == ENOENT || error == ENOTDIR;
   }
-  stamp.exists = true;
-  stamp.directory = S_ISDIR(info.st_mode);
-  stamp.size = static_cast<uint64_t>(info.st_size);
-  stamp.lastWrite = static_cast<uint64_t>(info.st_mtim.tv_sec) * 1000000000u + static_cast<uint64_t>(info.st_mtim.tv_nsec);
+  stamp = StampOf(info);
   return true;
 }
 
-bool ListFolder(const char16_t* folder, const std::function<void(std::u16string_view name, EntryKind kind)>& visit,
-                uint32_t* error) {
+bool ListFolder(const char16_t* folder, const std::function<void(const FolderEntry& entry)>& visit,
+                uint32_t* error, std::u16string_view extension) {
   const auto failed = [error](int number) {
     if (error != nullptr) *error = static_cast<uint32_t>(number);
     return false;
@@ -152,9 +180,12 @@ bool ListFolder(const char16_t* folder, const std::function<void(std::u16string_
   if (folder == nullptr || !ToFileName(folder, name)) {
     return failed(ENOENT);
   }
+  BeginStorageCall();
   const std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(name.c_str()), &closedir);
   if (listing == nullptr) {
-    return failed(errno);
+    const int number = errno;
+    EndStorageCall();
+    return failed(number);
   }
   errno = 0;
   while (const dirent* entry = readdir(listing.get())) {
@@ -162,19 +193,27 @@ bool ListFolder(const char16_t* folder, const std::function<void(std::u16string_
     if (entryName == "." || entryName == "..") {
       continue;
     }
-    unsigned char type = entry->d_type;
-    if (type == DT_UNKNOWN || type == DT_LNK) {
-      struct stat info;
-      type = fstatat(dirfd(listing.get()), entry->d_name, &info, 0) != 0 ? DT_REG
-             : S_ISDIR(info.st_mode)                                     ? DT_DIR
-             : S_ISREG(info.st_mode)                                     ? DT_REG
-                                                                         : DT_FIFO;
+    // Each entry's attributes are asked for as GetFileStamp asks, following
+    // links; a link that leads nowhere counts as a file that is not there.
+    FolderEntry found;
+    const std::u16string entryPath = PathFromFileName(entryName);
+    if (entryPath.size() < extension.size() ||
+        CompareFileNames(std::u16string_view(entryPath).substr(entryPath.size() - extension.size()), extension) != 0) {
+      errno = 0;
+      continue;
     }
-    visit(PathFromFileName(entryName),
-          type == DT_DIR ? EntryKind::kFolder : type == DT_REG ? EntryKind::kFile : EntryKind::kOther);
+    found.name = entryPath;
+    struct stat info;
+    if (fstatat(dirfd(listing.get()), entry->d_name, &info, 0) == 0) {
+      found.kind = S_ISDIR(info.st_mode) ? EntryKind::kFolder : S_ISREG(info.st_mode) ? EntryKind::kFile : EntryKind::kOther;
+      found.stamp = StampOf(info);
+    }
+    visit(found);
     errno = 0;
   }
-  return errno == 0 || failed(errno);
+  const int number = errno;
+  EndStorageCall();
+  return number == 0 || failed(number);
 }
 
 int CompareFileNames(std::u16string_view a, std::u16string_view b) {

@@ -6,6 +6,7 @@
 #include <climits>
 
 #include "platform/code_page.h"
+#include "platform/storage_call.h"
 #include "platform/utf16_view_win.h"
 
 namespace platform {
@@ -25,20 +26,27 @@ bool File::Open(const char16_t* path, FileAccess access) {
     return false;
   }
   const DWORD flags = access == FileAccess::kRandomAccess ? FILE_FLAG_RANDOM_ACCESS : 0;
+  BeginStorageCall();
   HANDLE handle = CreateFileW(AsWide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, flags, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    return false;
+  if (handle != INVALID_HANDLE_VALUE) {
+    handle_ = handle;  // closed by the destructor, however the call ends
   }
-  handle_ = handle;
-  return true;
+  EndStorageCall();
+  return handle_ != nullptr;
 }
 
 bool File::IsOpen() const { return handle_ != nullptr; }
 
 bool File::GetSize(uint64_t& size) {
   LARGE_INTEGER value;
-  if (handle_ == nullptr || !GetFileSizeEx(handle_, &value) || value.QuadPart < 0) {
+  if (handle_ == nullptr) {
+    return false;
+  }
+  BeginStorageCall();
+  const bool known = GetFileSizeEx(handle_, &value) != 0;
+  EndStorageCall();
+  if (!known || value.QuadPart < 0) {
     return false;
   }
   size = static_cast<uint64_t>(value.QuadPart);
@@ -60,12 +68,30 @@ bool File::Read(void* buffer, uint32_t count, uint32_t& bytesRead) {
     return false;
   }
   DWORD done = 0;
-  if (!ReadFile(handle_, buffer, count, &done, nullptr)) {
+  BeginStorageCall();
+  const bool read = ReadFile(handle_, buffer, count, &done, nullptr) != 0;
+  EndStorageCall();
+  if (!read) {
     return false;
   }
   bytesRead = done;
   return true;
 }
+
+namespace {
+
+// The same fields of an attribute query and of a folder listing give the
+// same stamp, so that either can tell whether the other still holds.
+FileStamp StampOf(DWORD attributes, DWORD sizeHigh, DWORD sizeLow, FILETIME lastWrite) {
+  FileStamp stamp;
+  stamp.exists = true;
+  stamp.directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  stamp.size = uint64_t{sizeHigh} << 32 | sizeLow;
+  stamp.lastWrite = uint64_t{lastWrite.dwHighDateTime} << 32 | lastWrite.dwLowDateTime;
+  return stamp;
+}
+
+}  // namespace
 
 bool GetFileStamp(const char16_t* path, FileStamp& stamp) {
   stamp = FileStamp{};
@@ -73,14 +99,14 @@ bool GetFileStamp(const char16_t* path, FileStamp& stamp) {
   if (path == nullptr || *path == u'\0') {
     return false;
   }
-  if (!GetFileAttributesExW(AsWide(path), GetFileExInfoStandard, &data)) {
-    const DWORD error = GetLastError();
+  BeginStorageCall();
+  const bool queried = GetFileAttributesExW(AsWide(path), GetFileExInfoStandard, &data) != 0;
+  const DWORD error = queried ? ERROR_SUCCESS : GetLastError();
+  EndStorageCall();
+  if (!queried) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
   }
-  stamp.exists = true;
-  stamp.directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  stamp.size = uint64_t{data.nFileSizeHigh} << 32 | data.nFileSizeLow;
-  stamp.lastWrite = uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32 | data.ftLastWriteTime.dwLowDateTime;
+  stamp = StampOf(data.dwFileAttributes, data.nFileSizeHigh, data.nFileSizeLow, data.ftLastWriteTime);
   return true;
 }
 
@@ -94,13 +120,17 @@ bool GetShortPath(const char16_t* path, std::u16string& shortPath) {
   }
   // The first call asks for the room, terminator included; the second fills
   // it and returns the length without the terminator.
+  BeginStorageCall();
   const DWORD needed = GetShortPathNameW(AsWide(path), nullptr, 0);
+  EndStorageCall();
   if (needed == 0) {
     return false;
   }
   std::u16string result(needed, u'\0');
+  BeginStorageCall();
   const DWORD written =
       GetShortPathNameW(AsWide(path), AsWide(result.data()), needed);
+  EndStorageCall();
   if (written == 0 || written >= needed) {
     return false;
   }
@@ -128,8 +158,8 @@ class FindHandle {
 
 }  // namespace
 
-bool ListFolder(const char16_t* folder, const std::function<void(std::u16string_view name, EntryKind kind)>& visit,
-                uint32_t* error) {
+bool ListFolder(const char16_t* folder, const std::function<void(const FolderEntry& entry)>& visit,
+                uint32_t* error, std::u16string_view extension) {
   const auto failed = [error](DWORD number) {
     if (error != nullptr) *error = number;
     return false;
@@ -142,14 +172,17 @@ bool ListFolder(const char16_t* folder, const std::function<void(std::u16string_
     pattern += u'\\';
   }
   pattern += u'*';
+  pattern += extension;
   // The basic information leaves out the short names, and the large fetch
   // asks for many entries per call: a folder of thousands of files takes a
   // few calls.
   WIN32_FIND_DATAW data;
+  BeginStorageCall();
   const FindHandle find(FindFirstFileExW(AsWide(pattern.c_str()), FindExInfoBasic, &data, FindExSearchNameMatch,
                                          nullptr, FIND_FIRST_EX_LARGE_FETCH));
   if (find.get() == INVALID_HANDLE_VALUE) {
     const DWORD last = GetLastError();
+    EndStorageCall();
     return last == ERROR_FILE_NOT_FOUND || failed(last);  // a drive's root may be empty
   }
   do {
@@ -158,11 +191,16 @@ bool ListFolder(const char16_t* folder, const std::function<void(std::u16string_
       continue;
     }
     // A junction or a link to a folder carries the folder attribute itself.
-    visit(name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::kFolder
-                : (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0  ? EntryKind::kOther
-                                                                         : EntryKind::kFile);
+    FolderEntry entry;
+    entry.name = name;
+    entry.kind = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::kFolder
+                 : (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0  ? EntryKind::kOther
+                                                                          : EntryKind::kFile;
+    entry.stamp = StampOf(data.dwFileAttributes, data.nFileSizeHigh, data.nFileSizeLow, data.ftLastWriteTime);
+    visit(entry);
   } while (FindNextFileW(find.get(), &data));
   const DWORD last = GetLastError();
+  EndStorageCall();
   return last == ERROR_NO_MORE_FILES || failed(last);
 }
 

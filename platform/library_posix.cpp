@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/code_page.h"
+#include "platform/storage_call.h"
 
 namespace platform {
 namespace {
@@ -30,7 +31,10 @@ void* LoadLibraryByName(const char16_t* moduleName) {
   }
   for (const ModuleName& module : kModules) {
     if (std::u16string_view(moduleName) == module.windows) {
-      return dlopen(module.posix, RTLD_NOW | RTLD_LOCAL);
+      BeginStorageCall();
+      void* library = dlopen(module.posix, RTLD_NOW | RTLD_LOCAL);
+      EndStorageCall();  // a library loaded here stays loaded anyway
+      return library;
     }
   }
   return nullptr;

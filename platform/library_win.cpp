@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/storage_call.h"
 #include "platform/utf16_view_win.h"
 
 namespace platform {
@@ -12,7 +13,10 @@ void* LoadLibraryByName(const char16_t* moduleName) {
   if (moduleName == nullptr) {
     return nullptr;
   }
-  return LoadLibraryW(AsWide(moduleName));
+  BeginStorageCall();
+  HMODULE library = LoadLibraryW(AsWide(moduleName));
+  EndStorageCall();  // a library loaded here stays loaded anyway
+  return library;
 }
 
 void* FindSymbol(void* library, const char* name) {

@@ -12,6 +12,7 @@ CRUDARAPlugin::CRUDARAPlugin() {
 
 bool CRUDARAPlugin::Init() {
   BuildDescription();
+  lookups.Start(descriptor.mainWindow);
   // A repeated init must neither hook the window again (the plug-in would
   // save its own procedure as the player's) nor start a second timer that
   // nobody could stop.
@@ -22,9 +23,12 @@ bool CRUDARAPlugin::Init() {
 
 void CRUDARAPlugin::Config() { ShowWindow(ownWindow, SW_SHOW); }
 
+// Returns at once also while the worker waits for storage: it is told to
+// leave, and leaves on its own.
 void CRUDARAPlugin::Quit() {
   StopTimer();
   UnhookWindow(descriptor.mainWindow);
+  lookups.Quit();
 }
 
 void CRUDARAPlugin::TakeOverFrom(CRUDARAPlugin& earlier) {
@@ -34,4 +38,6 @@ void CRUDARAPlugin::TakeOverFrom(CRUDARAPlugin& earlier) {
   timerId = earlier.timerId;
   earlier.previousWindowProc = nullptr;
   earlier.timerId = 0;
+  earlier.lookups.Quit();
+  lookups.Start(descriptor.mainWindow);
 }

@@ -1,15 +1,18 @@
-// The plug-in object: the player's main window hook, the timer, the cue sheet
-// cache and the title tag state. Everything runs on the player's UI thread.
-// It is the one place that talks to the player: the rules of navigation and
-// of the title tags are the navigator's, the cue sheets the cache's.
+// The plug-in object: the player's main window hook, the timer, the lookups
+// of cue sheets and the title tag state. Everything here runs on the
+// player's UI thread, which never waits for storage: the lookups themselves
+// run on the plug-in's worker (LookupWorker). It is the one place that talks
+// to the player: the rules of navigation and of the title tags are the
+// navigator's, the cue sheets the cache's.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <unordered_set>
 
-#include "navigation/cue_sheet_cache.h"
+#include "cuesheet/cue_sheet.h"
 #include "plugin/general_purpose_plugin.h"
+#include "plugin/lookup_worker.h"
 
 class CRUDARAPlugin final : public CGeneralPurposePluginBase<CRUDARAPlugin> {
  public:
@@ -38,7 +41,9 @@ class CRUDARAPlugin final : public CGeneralPurposePluginBase<CRUDARAPlugin> {
   bool HookTitleFormat(WPARAM wParam, LPARAM lParam, LRESULT* result);
   bool AnswerExtendedFileInfo(WPARAM wParam, LPARAM lParam, LRESULT* result);
 
-  const CueSheet* GetCueSheet(const wchar_t* path);
+  // The sheet of the playing file, as far as it is known now; a `command`
+  // (Previous, Next) waits a short while for a lookup that is running.
+  const CueSheet* GetCueSheet(const wchar_t* path, bool command = false);
   const wchar_t* GetCurrentPlaylistFile(int* index = nullptr);
   // The player's position in ms; negative when nothing plays.
   int32_t GetPlayingPosition();
@@ -53,7 +58,8 @@ class CRUDARAPlugin final : public CGeneralPurposePluginBase<CRUDARAPlugin> {
   // playing file. Numbers are written into numberText.
   const char16_t* AnswerTitleTag(const wchar_t* tag, const wchar_t* requestFile = nullptr);
 
-  void PostTitleRefresh();
+  // 247 names `file` (null: every file) as the one whose titles are stale.
+  void PostTitleRefresh(const wchar_t* file);
 
   // Forwards to the running object's WindowProc; without one (after quit, or
   // in a window the plug-in left) it only passes every message on.
@@ -62,6 +68,8 @@ class CRUDARAPlugin final : public CGeneralPurposePluginBase<CRUDARAPlugin> {
   static wchar_t* __cdecl StaticGetTitleTag(const wchar_t* tag, void* context);
   static void __cdecl StaticFreeTitleTag(wchar_t* value, void* context);
 
+  // Every member below is the player's UI thread's alone; the worker's
+  // state lives in LookupWorker.
   HWND ownWindow = nullptr;  // the plug-in has no window; kept for Config
   WNDPROC previousWindowProc = nullptr;
   TagFunction playerTagFunction = nullptr;
@@ -70,7 +78,7 @@ class CRUDARAPlugin final : public CGeneralPurposePluginBase<CRUDARAPlugin> {
   const char16_t* ownAnswer = nullptr;
   const CueTrack* lastTrack = nullptr;
   UINT_PTR timerId = 0;
-  CueSheetCache cueSheetCache;
+  LookupWorker lookups;
 
   // Every text the plug-in has answered a title tag with. These stay the
   // plug-in's memory until quit (the number buffer never moves, the cache

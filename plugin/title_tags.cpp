@@ -49,8 +49,20 @@ const char16_t* CRUDARAPlugin::AnswerTitleTag(const wchar_t* tag, const wchar_t*
   return nullptr;
 }
 
+namespace {
+
+// Tags whose value is a number or a count: cut, it would be another number.
+bool IsNumberTag(TitleTag tag) {
+  return tag == TitleTag::kNumber || tag == TitleTag::kNumberTotal || tag == TitleTag::kDisc ||
+         tag == TitleTag::kDiscTotal;
+}
+
+}  // namespace
+
 // The player copies the value out of `ret` at once, so the answer is copied
-// in, cut to fit; nothing of the plug-in's is handed over.
+// in; nothing of the plug-in's is handed over. Text is cut to fit; a number
+// that does not fit is left to the player, as a tag the plug-in does not
+// answer is.
 bool CRUDARAPlugin::AnswerExtendedFileInfo(WPARAM wParam, LPARAM, LRESULT* result) {
   auto* request = reinterpret_cast<ExtendedFileInfoRequest*>(wParam);
   if (request == nullptr || request->filename == nullptr || request->metadata == nullptr ||
@@ -59,7 +71,11 @@ bool CRUDARAPlugin::AnswerExtendedFileInfo(WPARAM wParam, LPARAM, LRESULT* resul
   }
   const char16_t* answer = AnswerTitleTag(request->metadata, request->filename);
   if (answer == nullptr) return false;
-  const std::size_t length = std::min(std::char_traits<char16_t>::length(answer), request->retlen - 1);
+  const std::size_t whole = std::char_traits<char16_t>::length(answer);
+  if (whole > request->retlen - 1 && IsNumberTag(FindTitleTag(platform::AsUtf16(request->metadata)))) {
+    return false;
+  }
+  const std::size_t length = std::min(whole, request->retlen - 1);
   std::copy_n(platform::AsWide(answer), length, request->ret);
   request->ret[length] = L'\0';
   *result = 1;

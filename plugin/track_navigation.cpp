@@ -5,8 +5,8 @@
 #include "platform/utf16_view_win.h"
 #include "plugin/rudara_plugin.h"
 
-const CueSheet* CRUDARAPlugin::GetCueSheet(const wchar_t* path) {
-  return cueSheetCache.GetCueSheet(platform::AsUtf16(path));
+const CueSheet* CRUDARAPlugin::GetCueSheet(const wchar_t* path, bool command) {
+  return lookups.Find(platform::AsUtf16(path), command);
 }
 
 const wchar_t* CRUDARAPlugin::GetCurrentPlaylistFile(int* index) {
@@ -30,7 +30,7 @@ bool CRUDARAPlugin::OnPrevNextCommand(WPARAM wParam, LPARAM, LRESULT* result) {
   if (file == nullptr) return false;
 
   bool jumped = false;
-  if (const CueSheet* sheet = GetCueSheet(file); sheet != nullptr) {
+  if (const CueSheet* sheet = GetCueSheet(file, /*command=*/true); sheet != nullptr) {
     const CueCommand command = wParam == player_command::kNext ? CueCommand::kNext : CueCommand::kPrevious;
     int32_t target = 0;
     if (FindJumpTarget(*sheet, command, GetPlayingPosition(), target)) {
@@ -40,7 +40,7 @@ bool CRUDARAPlugin::OnPrevNextCommand(WPARAM wParam, LPARAM, LRESULT* result) {
   }
   // Also when the command goes on to the player: the refresh is posted and so
   // runs after the player has handled it.
-  PostTitleRefresh();
+  PostTitleRefresh(file);
   return jumped;
 }
 
@@ -58,5 +58,5 @@ void CRUDARAPlugin::OnTimer(HWND, UINT, UINT_PTR timerEvent, DWORD) {
   const CueTrack* current = GetCurrentCueTrack(file, sheet);
   if (current == nullptr || !IsTrackChange(lastTrack, *current)) return;
   lastTrack = current;
-  PostTitleRefresh();
+  PostTitleRefresh(file);
 }

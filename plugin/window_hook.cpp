@@ -1,6 +1,8 @@
 // The hook on the player's main window and the plug-in's timer.
 #include "plugin/rudara_plugin.h"
 
+#include "platform/utf16_view_win.h"
+
 #include <utility>
 
 namespace {
@@ -95,14 +97,15 @@ LRESULT CRUDARAPlugin::WindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 }
 
 bool CRUDARAPlugin::OnStopCommand(WPARAM wParam, LPARAM, LRESULT*) {
-  if (wParam == player_command::kStop) PostTitleRefresh();
+  if (wParam == player_command::kStop) PostTitleRefresh(GetCurrentPlaylistFile());
   return false;
 }
 
-// Posted, not sent: the player finishes the message in hand first.
-void CRUDARAPlugin::PostTitleRefresh() {
-  PostMessageW(descriptor.mainWindow, WM_USER, 0, player_message::kRefreshTitlesFirst);
-  PostMessageW(descriptor.mainWindow, WM_USER, 0, player_message::kRefreshTitlesSecond);
+// Posted, not sent: the player finishes the message in hand first. Naming
+// the file keeps the player from marking every playlist entry stale, which
+// would make its playlist editor read each of them again.
+void CRUDARAPlugin::PostTitleRefresh(const wchar_t* file) {
+  ::PostTitleRefresh(descriptor.mainWindow, file != nullptr ? platform::AsUtf16(file) : nullptr);
 }
 
 // The player's callbacks carry no object; they reach the plug-in through

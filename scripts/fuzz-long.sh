@@ -62,10 +62,12 @@ run_target() {
   [ -d "fuzz/corpus/$name" ] && seeds=("$SHEETWALK_ROOT/fuzz/corpus/$name")
   local rc=0
   # -timeout: an input that takes longer than this is a hang, which the plug-in
-  # must never show inside the player. No -max_len: the corpus sets it.
-  "$dir/$name.bin" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2560 \
+  # must never show inside the player. No -max_len: the corpus sets it, or the
+  # target its own. It runs in its work folder, where libFuzzer writes what it
+  # puts in the current folder (the fuzz-N.log of -jobs and -fork).
+  (cd "$dir" && "$dir/$name.bin" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2560 \
     -print_final_stats=1 -artifact_prefix="$dir/findings/" \
-    "$dir/corpus" "${seeds[@]}" >"$dir/log" 2>&1 || rc=$?
+    "$dir/corpus" "${seeds[@]}" >"$dir/log" 2>&1) || rc=$?
   echo "$rc" >"$dir/exit"
 }
 
@@ -104,8 +106,8 @@ if $update_seeds; then
   for name in "${targets[@]}"; do
     mkdir -p "fuzz/corpus/$name"
     log "merging new coverage of $name into fuzz/corpus/$name"
-    "$work/$name/$name.bin" -merge=1 "fuzz/corpus/$name" "$work/$name/corpus" >"$work/$name/merge.log" 2>&1 ||
-      die "merge of $name failed; see $work/$name/merge.log"
+    (cd "$work/$name" && "./$name.bin" -merge=1 "$SHEETWALK_ROOT/fuzz/corpus/$name" "$work/$name/corpus" \
+      >"$work/$name/merge.log" 2>&1) || die "merge of $name failed; see $work/$name/merge.log"
   done
 fi
 

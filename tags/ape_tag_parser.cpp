@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/file.h"
+#include "platform/storage_call.h"
 #include "tags/code_page_detection.h"
 #include "tags/text_conversion.h"
 
@@ -268,6 +269,8 @@ APECueResult ReadAPEv2Cue(const char16_t* path, std::u16string& text) {
     return ReadCue(source, text);
   } catch (const std::bad_alloc&) {
     return {APECueStatus::kTooLarge};
+  } catch (const platform::StorageWorkAbandoned&) {
+    throw;
   } catch (...) {
     return {APECueStatus::kUnreadable};
   }

@@ -40,6 +40,7 @@ inline bool IsUtf8Text(const Utf8Counts& counts) { return counts.invalidBytes <=
 // What the detector is given of a cue sheet: the values of its lines (titles,
 // performers, file names, the values of REM lines), one a line, without the
 // keywords, quotes, times, numbers and ripper comments that every sheet holds.
+// Lines end at LF, CR or both.
 std::string CueSheetValues(std::string_view bytes);
 
 // The detector's answer for `text`: a character set name such as
@@ -51,13 +52,18 @@ std::string DetectCharset(std::string_view text);
 uint32_t WindowsCodePageOf(std::string_view answer);
 
 // Reads 8-bit text in the code page that suits it best on a system whose ANSI
-// code page is `systemCodePage`: the detector's answer, the system's code page
-// and the other Windows ANSI code pages are read, and the one whose text looks
-// most like words of one script and alphabet is chosen. On a tie the system's
-// code page wins over a neighbour of the same script (a sheet the user ripped
-// on this system never reads worse), and the detector's answer over one of
-// another script. When no code page reads the text cleanly, it is read in the
-// system's code page as it comes.
+// code page is `systemCodePage`. The detector is asked about the values of
+// the sheet, and again in small letters when the letters beyond ASCII are
+// all capitals; its answers, the system's code page and the other
+// single-byte code pages (the East Asian ones too when no answer of the
+// detector reads cleanly) read the values of the lines beyond ASCII, and the
+// reading that looks most like words of one script and language, spelled by
+// its rules, is chosen. On a tie the system's code page wins over a
+// neighbour of the same script (a sheet the user ripped on this system never
+// reads worse), and the detector's answer over one of another script. A text
+// of more than 64 KiB is judged by a sample spread over it. The chosen code
+// page must read the whole text cleanly, else the next best is taken; when
+// none does, the text is read in the system's code page as it comes.
 std::u16string DecodeLegacyText(std::string_view bytes, uint32_t systemCodePage, CodePageChoice& choice);
 
 // Whether tag text was read in an 8-bit code page, and which.

@@ -10,6 +10,7 @@
 #include "platform/code_page.h"
 #include "platform/file.h"
 #include "platform/library.h"
+#include "platform/storage_call.h"
 #include "tags/code_page_detection.h"
 #include "tags/text_conversion.h"
 
@@ -23,9 +24,10 @@ constexpr uint32_t kMaxCommentBlock = kCueTextLimit + 64 * 1024;
 
 enum class BindingState { kNotTried, kBound, kUnavailable };
 
-// The process-wide libFLAC binding. The first use decides it once, from the
-// player's user-interface thread; a failed load, or a library without one of
-// the functions, is never retried, and a loaded library is never released.
+// The process-wide libFLAC binding. The first use decides it once, on
+// whichever thread looks up first (the plug-in's worker); a failed load, or a
+// library without one of the functions, is never retried, and a loaded
+// library is never released.
 struct FLACBinding {
   BindingState state = BindingState::kNotTried;
   void* library = nullptr;
@@ -42,8 +44,6 @@ struct FLACBinding {
   const char* missingFunction = nullptr;  // loaded, but without this function
 };
 
-FLACBinding binding;
-
 template <typename Function>
 bool FindFunction(void* library, const char* name, Function& function, const char*& missing) {
   function = reinterpret_cast<Function>(platform::FindSymbol(library, name));
@@ -51,10 +51,8 @@ bool FindFunction(void* library, const char* name, Function& function, const cha
   return function != nullptr;
 }
 
-const FLACBinding& BindFLAC() {
-  if (binding.state != BindingState::kNotTried) {
-    return binding;
-  }
+FLACBinding Bind() {
+  FLACBinding binding;
   binding.state = BindingState::kUnavailable;
   void* library = platform::LoadLibraryByName(u"libFLAC.dll");
   if (library == nullptr) {
@@ -84,7 +82,13 @@ const FLACBinding& BindFLAC() {
   bound.fileNames = GetFLACFileNameEncoding(version != nullptr ? *version : nullptr);
   bound.library = library;
   bound.state = BindingState::kBound;
-  binding = bound;
+  return bound;
+}
+
+// Decided once for the process, also when two threads ask at once. A load
+// abandoned by its thread's guard decides nothing: the next use tries again.
+const FLACBinding& BindFLAC() {
+  static const FLACBinding binding = Bind();
   return binding;
 }
 
@@ -108,10 +112,10 @@ class Iterator {
   // Attaches to the file, closing any file attached before. The file's
   // modification time is left alone: nothing is written.
   flac::IteratorStatus Init(const char* fileName) {
-    if (flac_.iteratorInit(iterator_, fileName, /*readOnly=*/1, /*preserveFileStats=*/0) != 0) {
-      return flac::IteratorStatus::kOk;
-    }
-    return Failure();
+    platform::BeginStorageCall();
+    const bool attached = flac_.iteratorInit(iterator_, fileName, /*readOnly=*/1, /*preserveFileStats=*/0) != 0;
+    platform::EndStorageCall();
+    return attached ? flac::IteratorStatus::kOk : Failure();
   }
 
   uint32_t BlockType() const { return flac_.getBlockType(iterator_); }
@@ -128,11 +132,19 @@ class Iterator {
 
   // The current block, read; null on failure, after which only Failure()
   // may be asked.
-  Block GetBlock() { return Block(flac_.getBlock(iterator_), flac_.objectDelete); }
+  Block GetBlock() {
+    platform::BeginStorageCall();
+    Block block(flac_.getBlock(iterator_), flac_.objectDelete);
+    platform::EndStorageCall();
+    return block;
+  }
 
   // False after the last block, with `status` kOk, or on failure.
   bool Next(flac::IteratorStatus& status) {
-    if (flac_.iteratorNext(iterator_) != 0) {
+    platform::BeginStorageCall();
+    const bool moved = flac_.iteratorNext(iterator_) != 0;
+    platform::EndStorageCall();
+    if (moved) {
       return true;
     }
     status = flac_.iteratorStatus(iterator_);
@@ -488,6 +500,8 @@ void ReadFLACCueData(const char16_t* path, FLACCueData& data) {
     data.status = FLACReadStatus::kRefused;
   }
 }
+
+void LoadFLACLibrary() { BindFLAC(); }
 
 bool GetFLACLibraryPath(std::u16string& path) {
   const FLACBinding& flac = BindFLAC();

@@ -76,6 +76,10 @@ void ReadFLACCueData(const char16_t* path, FLACCueData& data);
 // bound. Binds libFLAC if nothing has tried to yet.
 bool GetFLACLibraryPath(std::u16string& path);
 
+// Loads libFLAC now, as the first lookup of a FLAC file would: a thread that
+// will look files up can pay for the load before the first one is asked for.
+void LoadFLACLibrary();
+
 // When a libFLAC was loaded but lacks a function that the reader needs: the
 // name of the first such function, and where the library was loaded from
 // (empty when the system does not tell). Null when libFLAC is bound or none

@@ -57,17 +57,21 @@ std::u16string_view FileLineName(std::u16string_view value) {
   return value;
 }
 
-// The first kFolderCueScanBytes of a cue file, decoded as a cue file is.
-bool ReadHead(const char16_t* path, std::u16string& text) {
+// The first kFolderCueScanBytes of a cue file, decoded as a cue file is;
+// `size` is the file's size as its folder was listed. `whole` tells whether
+// that was all of it.
+bool ReadHead(const char16_t* path, uint64_t size, std::u16string& text, SideCueDecoding& decoding, bool& whole) {
   platform::File file;
   if (!file.Open(path, platform::FileAccess::kSequential)) return false;
-  uint64_t size = 0;
-  if (!file.GetSize(size)) return false;
   try {
-    std::string bytes(static_cast<std::size_t>(std::min<uint64_t>(size, kFolderCueScanBytes)), '\0');
+    // As much as the listing gave: asked for more, a system may read again
+    // to learn that the file ends there, another round trip on a share.
+    const std::size_t want = static_cast<std::size_t>(std::min<uint64_t>(size, kFolderCueScanBytes));
+    std::string bytes(want, '\0');
     uint32_t got = 0;
     if (!file.Read(bytes.data(), static_cast<uint32_t>(bytes.size()), got)) return false;
-    text = DecodeSideCueText(bytes.data(), got);
+    whole = got == size && size <= kFolderCueScanBytes;
+    text = DecodeSideCueText(bytes.data(), std::min<std::size_t>(got, kFolderCueScanBytes), &decoding);
   } catch (const std::bad_alloc&) {
     return false;
   }
@@ -88,9 +92,26 @@ Presence FileInFolder(const Folder& folder, std::u16string_view name) {
   return stamp.exists && !stamp.directory ? Presence::kThere : Presence::kNotThere;
 }
 
-FolderCueVerdict Judge(const Folder& folder, const FolderCueSearch& search, FolderCueFile& file) {
-  std::u16string text;
-  if (!ReadHead(file.path.c_str(), text)) return FolderCueVerdict::kUnreadable;
+// The other files of the folder with the audio file's extension, asked for
+// only where the folder's one cue file names a file that is not there.
+bool CountSameExtensionFiles(const Folder& folder, FolderCueSearch& search) {
+  const std::u16string_view extension = Extension(folder.audioName);
+  if (CannotBeAFileName(extension) || extension.find_first_of(u"*?") != std::u16string_view::npos) return true;
+  search.sameExtensionFiles = 0;
+  return platform::ListFolder(
+      search.folder.c_str(),
+      [&](const platform::FolderEntry& entry) {
+        if (entry.kind != platform::EntryKind::kFolder && SameName(Extension(entry.name), extension) &&
+            !SameName(entry.name, folder.audioName)) {
+          ++search.sameExtensionFiles;
+        }
+      },
+      nullptr, extension);
+}
+
+// The verdict on a cue file of the folder from the start of its text.
+FolderCueVerdict JudgeText(const Folder& folder, FolderCueSearch& search, FolderCueFile& file,
+                           std::u16string_view text, bool everyVerdict) {
   if (!FindNamedFile(text, file.named, file.alsoNamed)) {
     return file.named.empty() ? FolderCueVerdict::kNamesNoFile : FolderCueVerdict::kNamesSeveralFiles;
   }
@@ -100,14 +121,33 @@ FolderCueVerdict Judge(const Folder& folder, const FolderCueSearch& search, Fold
   const std::u16string_view audioStem = folder.audioName.substr(0, folder.audioName.size() - audioExtension.size());
   const std::u16string_view namedExtension = Extension(named);
   const bool sameStem = !namedExtension.empty() && SameName(named.substr(0, named.size() - namedExtension.size()), audioStem);
+  // Another name, in a folder of several cue files: refused whether or not
+  // that file is there.
+  if (!sameStem && search.cueFiles != 1 && !everyVerdict) return FolderCueVerdict::kNamesOtherName;
   switch (FileInFolder(folder, named)) {
     case Presence::kThere: return FolderCueVerdict::kNamesAnotherFile;
     case Presence::kUnknown: return FolderCueVerdict::kUnreadable;
     case Presence::kNotThere: break;
   }
   if (sameStem) return FolderCueVerdict::kNamesThisFile;
-  if (search.cueFiles == 1 && search.sameExtensionFiles == 0) return FolderCueVerdict::kOnlyPair;
+  if (search.cueFiles != 1) return FolderCueVerdict::kNamesMissingFile;
+  if (!CountSameExtensionFiles(folder, search)) return FolderCueVerdict::kUnreadable;
+  if (search.sameExtensionFiles == 0) return FolderCueVerdict::kOnlyPair;
   return FolderCueVerdict::kNamesMissingFile;
+}
+
+FolderCueVerdict Judge(const Folder& folder, FolderCueSearch& search, FolderCueFile& file, bool everyVerdict) {
+  std::u16string text;
+  SideCueDecoding decoding;
+  bool whole = false;
+  if (!ReadHead(file.path.c_str(), file.stamp.size, text, decoding, whole)) return FolderCueVerdict::kUnreadable;
+  const FolderCueVerdict verdict = JudgeText(folder, search, file, text, everyVerdict);
+  if ((verdict == FolderCueVerdict::kNamesThisFile || verdict == FolderCueVerdict::kOnlyPair) && whole) {
+    search.takenWhole = true;
+    search.takenText = std::move(text);
+    search.takenDecoding = decoding;
+  }
+  return verdict;
 }
 
 }  // namespace
@@ -133,7 +173,33 @@ bool FindNamedFile(std::u16string_view text, std::u16string& named, std::u16stri
   return !named.empty();
 }
 
-CueTextOutcome FindFolderCueFile(const char16_t* audioPath, FolderCueSearch& search) {
+bool ListFolderCueFiles(const char16_t* audioPath, FolderCueListing& listing) {
+  listing = FolderCueListing{};
+  if (audioPath == nullptr || *audioPath == u'\0') return false;
+  const std::u16string_view path(audioPath);
+  const std::u16string_view audioName = LastComponent(path);
+  if (audioName.empty()) return false;
+  const std::u16string_view prefix = path.substr(0, path.size() - audioName.size());
+  // With its separator: "C:\" is the drive's root, "C:" the drive's current
+  // folder, and a share's root "\\server\share" has no attributes without it.
+  listing.folder = prefix.empty() ? std::u16string(u".") : std::u16string(prefix);
+  if (!platform::GetFileStamp(listing.folder.c_str(), listing.folderStamp)) return false;
+  // Only the .cue files are listed: the system then looks up nothing else
+  // of a folder that may hold thousands of files.
+  listing.listed = platform::ListFolder(
+      listing.folder.c_str(),
+      [&](const platform::FolderEntry& entry) {
+        if (entry.kind != platform::EntryKind::kFolder && IsCueName(entry.name)) {
+          listing.cues.emplace_back(entry.name, entry.stamp);
+        }
+      },
+      nullptr, u".cue");
+  if (!listing.listed) listing.cues.clear();
+  return listing.listed;
+}
+
+CueTextOutcome FindFolderCueFile(const char16_t* audioPath, FolderCueSearch& search, bool everyVerdict,
+                                 const FolderCueListing* listed) {
   search = FolderCueSearch{};
   if (audioPath == nullptr || *audioPath == u'\0') return CueTextOutcome::kAbsent;
   const std::u16string_view path(audioPath);
@@ -141,41 +207,32 @@ CueTextOutcome FindFolderCueFile(const char16_t* audioPath, FolderCueSearch& sea
   folder.audioName = LastComponent(path);
   folder.prefix.assign(path.substr(0, path.size() - folder.audioName.size()));
   if (folder.audioName.empty()) return CueTextOutcome::kAbsent;
-  // With its separator: "C:\" is the drive's root, "C:" the drive's current
-  // folder, and a share's root "\\server\share" has no attributes without it.
-  search.folder = folder.prefix.empty() ? std::u16string(u".") : folder.prefix;
-  if (!platform::GetFileStamp(search.folder.c_str(), search.folderStamp)) return CueTextOutcome::kUnreadable;
-
-  std::vector<std::u16string> cueNames;
-  const std::u16string_view audioExtension = Extension(folder.audioName);
-  search.listed = platform::ListFolder(search.folder.c_str(), [&](std::u16string_view name, platform::EntryKind kind) {
-    if (kind == platform::EntryKind::kFolder) return;
-    if (IsCueName(name)) {
-      cueNames.emplace_back(name);
-    } else if (SameName(Extension(name), audioExtension) && !SameName(name, folder.audioName)) {
-      ++search.sameExtensionFiles;
-    }
-  });
+  FolderCueListing own;
+  if (listed == nullptr || !listed->listed) {
+    ListFolderCueFiles(audioPath, own);
+    listed = &own;
+  }
+  search.folder = listed->folder;
+  search.folderStamp = listed->folderStamp;
+  search.listed = listed->listed;
   if (!search.listed) return CueTextOutcome::kUnreadable;
-  search.cueFiles = cueNames.size();
+  std::vector<std::pair<std::u16string, platform::FileStamp>> cues = listed->cues;
+  search.cueFiles = cues.size();
   // Names equal but for letter case exist only where the file system tells
   // case apart; they are then taken in code unit order.
-  const std::size_t count = std::min(cueNames.size(), kMaxFolderCueFiles);
-  std::partial_sort(cueNames.begin(), cueNames.begin() + static_cast<std::ptrdiff_t>(count), cueNames.end(),
-                    [](const std::u16string& a, const std::u16string& b) {
-                      const int order = platform::CompareFileNames(a, b);
-                      return order != 0 ? order < 0 : a < b;
+  const std::size_t count = std::min(cues.size(), kMaxFolderCueFiles);
+  std::partial_sort(cues.begin(), cues.begin() + static_cast<std::ptrdiff_t>(count), cues.end(),
+                    [](const auto& a, const auto& b) {
+                      const int order = platform::CompareFileNames(a.first, b.first);
+                      return order != 0 ? order < 0 : a.first < b.first;
                     });
 
   bool unreadable = false;
   for (std::size_t i = 0; i < count; ++i) {
     FolderCueFile& file = search.read.emplace_back();
-    file.path = folder.prefix + cueNames[i];
-    if (!platform::GetFileStamp(file.path.c_str(), file.stamp)) {
-      file.verdict = FolderCueVerdict::kUnreadable;
-    } else {
-      file.verdict = Judge(folder, search, file);
-    }
+    file.path = folder.prefix + cues[i].first;
+    file.stamp = cues[i].second;  // as listed, before it is read
+    file.verdict = file.stamp.exists ? Judge(folder, search, file, everyVerdict) : FolderCueVerdict::kUnreadable;
     if (file.verdict == FolderCueVerdict::kNamesThisFile || file.verdict == FolderCueVerdict::kOnlyPair) {
       search.taken = i;
       return CueTextOutcome::kFound;

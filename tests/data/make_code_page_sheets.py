@@ -19,7 +19,10 @@ import zlib
 from pathlib import Path
 
 # "performer|album|track|track...": a track "title@performer" has a performer
-# of its own. Options after the code page: caps (written in capitals).
+# of its own. Options after the code page: caps (the whole sheet written in
+# capitals), capitals (titles and performers typed in capitals, the genre and
+# file name as the ripper wrote them), image (the file of an image rip,
+# "CDImage.wav", rather than one named after the album).
 SHEETS = [
     # Windows-1252: Western European languages.
     (1252, "Die Ärzte|Die Bestie in Menschengestalt|Schrei nach Liebe|Friedenspanzer|Mach die Augen zu|Über ihr Leben"),
@@ -204,6 +207,66 @@ SHEETS = [
     (20866, "Зоопарк|Белая полоса|Буги-вуги каждый день|Гопники|Пригородный блюз|Жизнь в зоопарке"),
     (866, "Машина времени|Реки и мосты|Поворот|Скачки|Костёр|Пока горит свеча"),
     (866, "Алиса|Энергия|Мы вместе|Экспериментатор|Моё поколение|Энергия"),
+    # Invented albums where code pages are easily confused, by family.
+    # Central European text whose few letters beyond ASCII are letters of
+    # Windows-1252 too (Polish "ść" reads "œæ" there, Czech "Č" reads "È").
+    (1250, "Anna Maj|Jesień|Jesień|Gdzie jesteś|Pieśń wieczorna|Cześć|Sen o morzu"),
+    (1250, "Kasia Nowak|Cześć|Cześć|Prośba|Jeśli zechcesz|Ostatnia noc"),
+    (1250, "Cień|Northern Lights|Intro|Northern Lights|Falling Down|Jesteś|Outro"),
+    (1250, "Zielony Kot|Wiosna w mieście|Wiosna w mieście|Deszczowy dzień|Światło|Wracam|Słońce nad łąką"),
+    (1250, "Tomasz Wierzba|Dla ciebie|Dla ciebie|Wieczór|Już nie wrócę|Krótka piosenka|Ostatni taniec"),
+    (1250, "WIOSENNY WIATR|KRAINA ŁAGODNOŚCI|ŚWIT|NAD RZEKĄ|POŻEGNANIE|CISZA", "capitals", "image"),
+    (1250, "Tereza Černá|Podzimní město|Řeka|Večer u řeky|Píseň pro tebe|Mezi námi|Dům na kopci"),
+    (1250, "Bratři Kvapilové|Ozvěny|Ozvěny|Sníh|Večer|Den|Cesta domů"),
+    (1250, "Petra Malá|Léto|Léto|Čas|Moře|Zase spolu"),
+    (1250, "Nebeská Kapela|Čekání|Čekání|Noční vlak|Zítra|Vítr"),
+    (1250, "Ľubica Krásna|Ďaleko od domova|Ďaleko|Pieseň o horách|Noc na Orave|Ráno"),
+    (1250, "Zuzana Hlavatá|Slnko|Slnko|Dážď|Tichá noc|Domov"),
+    (1250, "Fekete Ödön|Esőben|Esőben|Őszi dal|Rózsa|Hazatérés"),
+    (1250, "Szabó Réka|Tűzvirág|Tűzvirág|Éjszaka|Hajnali csend|Ősz|Kék madár"),
+    (1250, "Marija Kovačić|Ljubav i vino|Čekam te|Tiho|Kiša u Splitu|Ćuti"),
+    (1250, "Luka Petrović|Dalmacija|Noćas|Đurđica|Moje more|Bura"),
+    (1250, "Tinkara Zupan|Večer na jezeru|Večer na jezeru|Pesem o morju|Čas|Sanje"),
+    (1250, "Ioana Dumitrescu|Cântece de seară|Seară|Dor de casă|Frunză verde|Mărţişor"),
+    # Western European text with few letters beyond ASCII, which Central
+    # European and Baltic code pages also read as letters ("ã" as "ă", "á"
+    # as "į").
+    (1252, "Os Navegantes|Canção do mar|Canção do mar|Manhã|Saudade|Lua cheia|Mãe"),
+    (1252, "Clara Nunes Lima|São João|São João|Noite|Coração|Barco"),
+    (1252, "João Pereira|Açúcar|Açúcar|Não sei|Irmão|Pão e vinho"),
+    (1252, "Los Caminantes|Está lloviendo|Está lloviendo|Mamá|Adiós|La última vez|Corazón"),
+    (1252, "Lucía Ferrer|Sin ti|Sin ti|Mañana|Ya no|Quédate"),
+    (1252, "Álvaro Díaz|Canción de cuna|Canción de cuna|Árboles|Río abajo|Después"),
+    (1252, "Marie Dubois|Été indien|Été indien|Les feuilles|Où es-tu|Rêverie|La fenêtre"),
+    (1252, "Chloé Martin|Tu m'as dit|Tu m'as dit|À demain|Là-bas|Voilà"),
+    (1252, "Giulia Rossi|Perché no|Perché no|Città|Più forte|Sarà|Domani"),
+    (1252, "Montserrat Vidal|Cançons de la mar|La nit|Vull tornar|Mediterrània|Cançó"),
+    (1252, "Lena Hoffmann|Grüße aus Köln|Grüße|Mädchen|Süß|Träume|Weiß"),
+    (1252, "Oskar Lindqvist|Sommarnätter|Sommarnätter|Älskling|Hösten|Vägen hem"),
+    (1252, "Ingrid Sæther|Fjellet|Fjellet|Søndag|Blåbær|Vår"),
+    (1252, "Jens Mørk|Vinter|Vinter|Hjem|Før det er for sent|Drømme"),
+    (1252, "Elín Jónsdóttir|Hafið|Hafið|Þögn|Vetur|Sól"),
+    (1252, "The Crêpes|Café Noir|Café Noir|Naïve|Déjà vu|Piñata"),
+    (1252, "DIE ROTEN KÄFER|STRASSE NACH SÜDEN|ÜBERALL|GRÜN|MÄRCHEN|ZUGVÖGEL", "capitals", "image"),
+    (1252, "LOS HERMANOS DEL SUR|CANCIÓN DEL SUR|CORAZÓN|MAÑANA|ADIÓS", "capitals"),
+    # Cyrillic typed in capitals, with the file name and genre as the ripper
+    # wrote them.
+    (1251, "ЗВЁЗДНЫЙ ПУТЬ|ПОСЛЕДНИЙ ВЕЧЕР|ПОСЛЕДНИЙ ВЕЧЕР|ДОРОГА ДОМОЙ|ОСЕНЬ|ТИШИНА|ЗИМНИЙ ГОРОД", "capitals", "image"),
+    (1251, "СЕВЕРНЫЙ ВЕТЕР|НОЧНОЙ ПОЕЗД|НОЧНОЙ ПОЕЗД|БЕЛЫЕ НОЧИ|МОРЕ|ПЕСНЯ О ДРУГЕ", "capitals", "image"),
+    (1251, "ОЛЕНА КОВАЛЬ|ВЕСНЯНІ ПІСНІ|ВЕСНА|ЧЕРВОНА КАЛИНА|ДОРОГА|НІЧ", "capitals"),
+    (1251, "ДИМИТЪР ПЕТРОВ|ПЕСНИ ЗА МОРЕТО|МОРЕТО|ЛЯТО|ВЯТЪР|ЗВЕЗДИ", "capitals", "image"),
+    (1251, "ГРУПА ЈУГ|ПЕСМЕ|ЉУБАВ|НОЋ|ЗОРА|ДУНАВ", "capitals"),
+    (1251, "ГРАЖДАНЕ|Live|ВЕТЕР|ДОМ|Outro|ПЕРЕМЕНЫ", "image"),
+    # KOI8-R in capitals.
+    (20866, "КРАСНЫЙ ТРАМВАЙ|ГОРОД В ОГНЯХ|ГОРОД В ОГНЯХ|НОЧЬ|ДОЖДЬ|ПОСЛЕДНИЙ ГЕРОЙ", "capitals", "image"),
+    (20866, "Северный Ветер|ЛЕГЕНДЫ|Дорога|Зима|Весна|Прощание"),
+    (20866, "ЧЁРНЫЙ ЛЁД|ПЕРЕКРЁСТОК|ПЕРЕКРЁСТОК|ТЁМНАЯ НОЧЬ|ВОЛНА|ПУСТЬ ВСЁ БУДЕТ ТАК", "capitals"),
+    # Simplified Chinese, some with few characters.
+    (936, "林小雨|城市的夜|夜空中的星|回家的路|雨后|告别|我们的故事"),
+    (936, "蓝色海岸|Blue Coast|Intro|海风|Summer Rain|灯塔|Outro"),
+    (936, "陈静|春天里|春天里|想你|一个人|晚安"),
+    (936, "Lotus|Lotus Live|开始|Morning|梦|End"),
+    (936, "山谷乐队|山水之间|月光|花园|远方的朋友|黄河之歌"),
 ]
 
 # Sheets whose text Windows writes in Unicode: UTF-8 with and without a byte
@@ -229,14 +292,17 @@ RIPPERS = ['REM COMMENT "ExactAudioCopy v0.99pb5"', 'REM COMMENT "ExactAudioCopy
            'REM COMMENT "CUERipper v2.1.9"', None]
 
 
-def sheet_text(number, fields, caps):
+def sheet_text(number, fields, options=()):
+    if "capitals" in options:
+        fields = fields.upper()
     performer, album, *tracks = fields.split("|")
     seed = zlib.crc32(fields.encode("utf-8"))
     lines = [f"REM GENRE {GENRES[seed % len(GENRES)]}", f"REM DATE {1965 + seed % 55}",
              f"REM DISCID {seed:08X}"]
     if RIPPERS[number % len(RIPPERS)]:
         lines.append(RIPPERS[number % len(RIPPERS)])
-    lines += [f'PERFORMER "{performer}"', f'TITLE "{album}"', f'FILE "{performer} - {album}.wav" WAVE']
+    file = "CDImage.wav" if "image" in options else f"{performer} - {album}.wav"
+    lines += [f'PERFORMER "{performer}"', f'TITLE "{album}"', f'FILE "{file}" WAVE']
     start = 0
     for index, track in enumerate(tracks, 1):
         title, _, artist = track.partition("@")
@@ -245,7 +311,7 @@ def sheet_text(number, fields, caps):
         lines.append(f"    INDEX 01 {start // 60:02d}:{start % 60:02d}:00")
         start += 150 + (seed >> index) % 180
     text = "\r\n".join(lines) + "\r\n"
-    return text.upper() if caps else text
+    return text.upper() if "caps" in options else text
 
 
 # Vietnamese in Windows-1258: a base letter (with its circumflex, breve or
@@ -299,10 +365,10 @@ def main():
     out = Path(sys.argv[1])
     out.mkdir(parents=True, exist_ok=True)
     index = []
-    entries = [(e[0], e[1], "caps" in e[2:]) for e in SHEETS] + [(e, f, False) for e, f in UNICODE_SHEETS]
-    for number, (encoding, fields, caps) in enumerate(entries, 1):
+    entries = [(e[0], e[1], e[2:]) for e in SHEETS] + [(e, f, ()) for e, f in UNICODE_SHEETS]
+    for number, (encoding, fields, options) in enumerate(entries, 1):
         name = f"{number:03d}"
-        data = encode(sheet_text(number, fields, caps), encoding)
+        data = encode(sheet_text(number, fields, options), encoding)
         (out / (name + ".cue")).write_bytes(data)
         (out / (name + ".txt")).write_bytes(decode(data, encoding).encode("utf-8"))
         index.append(f"{name} {encoding}\n")

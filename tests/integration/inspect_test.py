@@ -139,7 +139,7 @@ CASES = [
         "sheet": {"title": "APE Album", "performer": "APE Album Artist",
                   "tracks": [{"number": 1, "start": "0:00.000", "title": "One"}, {"number": 2, "start": "0:02.000"},
                              {"number": 3, "start": "0:04.000", "title": "Three"}]},
-        "at": {"position": "0:05.000", "playing_track": 3, "previous": "seeks to 0:00.000",
+        "at": {"position": "0:05.000", "playing_track": 3, "previous": "seeks to 0:02.000",
                "next": "left to the player",
                "tags": [{"name": "subnum", "answer": "3"}, {"name": "subnumtotal", "answer": "3"},
                         {"name": "subtitle", "answer": "Three"}, {}, {"name": "submaintitle", "answer": "APE Album"},
@@ -161,7 +161,7 @@ CASES = [
         "sources": [{}, {}, NO_SIDE, NO_SIDE, {"outcome": "absent"}, {"place": "FLAC CUESHEET block", "outcome": "found",
                                                "reason": "a CUESHEET block of 3 tracks besides the lead-out"}],
         "decoding": {"encoding": "none"}, "sheet": {"title": "", "carries_text": False},
-        "at": {"playing_track": 2, "previous": "left to the player", "next": "seeks to 0:04.000",
+        "at": {"playing_track": 2, "previous": "seeks to 0:00.000", "next": "seeks to 0:04.000",
                "tags": [{"answer": "2"}, {}, {"name": "subtitle", "left_to_player": True}]}}),
     ("APEv2 before ID3v1", sources, None, ["id3v1.wav"], 0, {
         "sources": [{"reason": "a CUESHEET item of 255 bytes (the tag stands before an ID3v1 tag)"},

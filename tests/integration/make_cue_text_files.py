@@ -106,32 +106,35 @@ def main():
     write_corpus_samples(out, silence)
 
 
-# The first sheet of each code page, an all-capital one, and UTF-16 without a
-# byte order mark.
+# The first sheet of each code page, two in Windows-1251 capitals (one all in
+# capitals, one with the file name and genre of its ripper in small letters),
+# and UTF-16 without a byte order mark.
 def write_corpus_samples(out, silence):
     corpus = make_code_page_sheets
     seen = set()
     names = []
     for number, entry in enumerate(corpus.SHEETS, 1):
-        encoding, fields = entry[0], entry[1]
-        caps = "caps" in entry[2:]
-        if (encoding, caps) in seen or (caps and encoding != 1251):
+        encoding, fields, options = entry[0], entry[1], entry[2:]
+        capitals = "caps" in options or "capitals" in options
+        kind = (encoding, "caps" in options, "capitals" in options)
+        if kind in seen or (capitals and encoding != 1251):
             continue
-        seen.add((encoding, caps))
-        names.append(write_sample(out, silence, number, encoding, fields, caps))
+        seen.add(kind)
+        names.append(write_sample(out, silence, number, encoding, fields, options))
     number = len(corpus.SHEETS) + 1
     for encoding, fields in corpus.UNICODE_SHEETS:
         if encoding == "utf-16le":
-            names.append(write_sample(out, silence, number, encoding, fields, False))
+            names.append(write_sample(out, silence, number, encoding, fields, ()))
             break
         number += 1
     (out / "samples.txt").write_text("".join(name + "\n" for name in names))
 
 
-def write_sample(out, silence, number, encoding, fields, caps):
+def write_sample(out, silence, number, encoding, fields, options):
     corpus = make_code_page_sheets
     name = f"sample-{number:03d}"
-    text = corpus.sheet_text(number, fields, caps)
+    text = corpus.sheet_text(number, fields, options)
+    caps = "caps" in options or "capitals" in options
     (out / (name + ".cue")).write_bytes(corpus.encode(text, encoding))
     shutil.copy(silence, out / (name + ".wav"))
     performer, album, first = fields.split("|")[:3]

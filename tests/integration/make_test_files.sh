@@ -96,4 +96,14 @@ cp broken.cue brokenside.cue
   done
 } > twelve.cue
 wavpack -q -y -w "Cuesheet=@twelve.cue" silence.wav -o twelve.wv
-rm -f wavpack.cue flac.cue side-album.cue other.cue twelve.cue
+# Tracks at 0:00, 3:00, 3:02 (a 2 s track) and 6:00, on disc 10 of 12.
+{
+  printf 'REM DISCNUMBER 10\nREM TOTALDISCS 12\nTITLE "Short"\n'
+  n=1
+  for start in 00:00:00 03:00:00 03:02:00 06:00:00; do
+    printf 'TRACK %02d AUDIO\n  TITLE "Short %d"\n  INDEX 01 %s\n' "$n" "$n" "$start"
+    n=$((n + 1))
+  done
+} > short.cue
+wavpack -q -y -w "Cuesheet=@short.cue" silence.wav -o short.wv
+rm -f wavpack.cue flac.cue side-album.cue other.cue twelve.cue short.cue

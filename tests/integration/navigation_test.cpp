@@ -106,6 +106,26 @@ TEST_F(NavigationTest, PreviousAndNextJumpInsideTheFileOrLeaveTheCommandToThePla
   }
 }
 
+// Tracks at 0:00, 3:00, 3:02 (2 s long) and 6:00: Previous counts its four
+// seconds from the start of the track that plays (the last one whose start
+// has been reached), so it never passes over the short one.
+TEST_F(NavigationTest, PreviousStopsAtAShortTrack) {
+  const struct {
+    int position;
+    int jump;
+  } cases[] = {{183500, 180000}, {186000, 180000}, {186001, 182000}, {181000, 0}, {181500, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "at " << c.position);
+    PlayAt(TestFile(L"short.wv"), c.position);
+    host.ClearEvents();
+    host.SendCommand(player_command::kPrevious);
+    host.Pump(0);
+    const size_t seek = host.Find(EventKind::kSeek);
+    ASSERT_NE(seek, PlayerHost::npos) << host.Log();
+    EXPECT_EQ(host.events()[seek].value, c.jump);
+  }
+}
+
 TEST_F(NavigationTest, CommandsWithoutCueTrackGoToThePlayer) {
   struct Situation {
     const char* what;
@@ -293,6 +313,34 @@ TEST_F(NavigationTest, PlayersLookupIsCutToItsBuffer) {
     EXPECT_TRUE(std::all_of(buffer + c.retlen, std::end(buffer), [](wchar_t w) { return w == L'#'; }))
         << "written past retlen";
     EXPECT_EQ(host.Count(EventKind::kFileInfo), 0u) << "answered without the player\n" << host.Log();
+  }
+}
+
+// A number cut to fit would be another number: the player answers instead.
+TEST_F(NavigationTest, PlayersLookupOfANumberThatDoesNotFitIsThePlayers) {
+  const struct {
+    const wchar_t* file;
+    int position;
+    const wchar_t* tag;
+    size_t retlen;
+    const wchar_t* value;  // "P": the player's
+  } cases[] = {
+      {L"twelve.wv", 1330000, L"subnum", 2, L"P"},      {L"twelve.wv", 1330000, L"subnum", 3, L"12"},
+      {L"twelve.wv", 10000, L"subnumtotal", 2, L"P"},   {L"twelve.wv", 10000, L"subnum", 2, L"1"},
+      {L"short.wv", 10000, L"subdisc", 2, L"P"},        {L"short.wv", 10000, L"subdisc", 3, L"10"},
+      {L"short.wv", 10000, L"subdisctotal", 2, L"P"},   {L"twelve.wv", 1330000, L"subtitle", 3, L"So"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << host_simulator::ToUtf8(c.tag) << " with retlen " << c.retlen);
+    const std::wstring file = TestFile(c.file);
+    PlayAt(file, c.position);
+    host.SetFileTags(file, {{c.tag, L"P"}});
+    wchar_t buffer[8] = {};
+    ExtendedFileInfoRequest request{host.EntryPath(0), c.tag, buffer, c.retlen};
+    host.ClearEvents();
+    EXPECT_EQ(host.Send(WM_USER, reinterpret_cast<WPARAM>(&request), player_message::kGetExtendedFileInfo), 1);
+    EXPECT_STREQ(buffer, c.value);
+    EXPECT_EQ(host.Count(EventKind::kFileInfo), std::wstring(c.value) == L"P" ? 1u : 0u) << host.Log();
   }
 }
 

@@ -48,7 +48,8 @@ bool IsCodePage(const Sheet& sheet) { return sheet.encoding.find_first_not_of("0
 
 // Prints, per encoding of the sheets, how many read right: uchardet alone on
 // the whole file (its answer read as the Windows code page of the same
-// script), and the plug-in's choice on each system.
+// script), and the plug-in's choice on each system; and each sheet read
+// wrong, with the code page it was read in.
 TEST_F(CodePageCorpusTest, SheetsReadRightOnEverySystem) {
   constexpr uint32_t kSystems[] = {1252, 1251, 932};
   struct Row {
@@ -69,6 +70,10 @@ TEST_F(CodePageCorpusTest, SheetsReadRightOnEverySystem) {
       SideCueDecoding decoding;
       const bool right = DecodeSideCueText(sheet.bytes.data(), sheet.bytes.size(), kSystems[s], &decoding) == sheet.text;
       row.right[s] += right;
+      if (!right && decoding.encoding == CueTextEncoding::kCodePage) {
+        std::printf("%s (%s) on %u: read in %u, uchardet %s\n", sheet.name.c_str(), sheet.encoding.c_str(),
+                    kSystems[s], decoding.codePage.codePage, decoding.codePage.detected.c_str());
+      }
       // UTF-8 and UTF-16 sheets, and those in the system's own code page,
       // never read wrong.
       if (!IsCodePage(sheet) || sheet.encoding == std::to_string(kSystems[s])) {
@@ -90,7 +95,7 @@ TEST_F(CodePageCorpusTest, SheetsReadRightOnEverySystem) {
   std::printf("%-14s %6d %9d %9d %9d %9d\n", "all", total.sheets, total.alone, total.right[0], total.right[1],
               total.right[2]);
   for (int s = 0; s < 3; ++s) {
-    EXPECT_GE(total.right[s] * 100, total.sheets * 97) << "on a " << kSystems[s] << " system";
+    EXPECT_GE(total.right[s] * 100, total.sheets * 99) << "on a " << kSystems[s] << " system";
   }
 }
 
@@ -102,6 +107,42 @@ TEST(CueSheetValuesTest, KeepsOnlyTheValues) {
                            "  TRACK 01 AUDIO\r\n    TITLE \"Vojna\"\r\n    INDEX 01 00:00:00\r\n    ISRC X\r\n"
                            "CATALOG 0\nTITLE\n"),
             "Rock\nKino\nGruppa krovi\nKino - Gruppa krovi.wav\nVojna\n");
+  EXPECT_EQ(CueSheetValues("PERFORMER \"Kino\"\rTITLE \"Vojna\"\r  INDEX 01 00:00:00\r"), "Kino\nVojna\n");
+}
+
+// A text of more than 64 KiB is judged by a sample of its lines beyond
+// ASCII: a line anywhere in it is seen, and a code page that reads the
+// sample but not the whole text gives way to the next best.
+TEST(LongTextTest, SampleChoosesAndTheWholeTextReads) {
+  const std::string track = "  TRACK 01 AUDIO\r\n    TITLE \"So What\"\r\n    INDEX 01 00:00:00\r\n";
+  const auto ascii = [&track](size_t size) {
+    std::string text;
+    while (text.size() < size) text += track;
+    return text;
+  };
+  // Группа крови in Windows-1251; Über ihr Leben and Źródło in Windows-1250,
+  // where Ź is a byte that Windows-1252 leaves undefined.
+  const std::string cyrillic = "    TITLE \"\xC3\xF0\xF3\xEF\xEF\xE0 \xEA\xF0\xEE\xE2\xE8\"\r\n";
+  std::string german;
+  while (german.size() < 4096) german += "    TITLE \"\xDC" "ber ihr Leben\"\r\n";
+  const std::string polish = "    TITLE \"\x8Fr\xF3" "d\xB3o\"\r\n";
+  const struct {
+    const char* what;
+    std::string text;
+    uint32_t codePage;
+    std::u16string title;
+  } cases[] = {
+      {"one title beyond ASCII at the end of 4 MiB", ascii(4 << 20) + cyrillic, 1251, u"Группа крови"},
+      {"one title beyond ASCII at the start of 1 MiB", cyrillic + ascii(1 << 20), 1251, u"Группа крови"},
+      {"a byte past the sample that 1252 leaves undefined", german + polish + ascii(128 << 10), 1250, u"Źródło"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    CodePageChoice choice;
+    const std::u16string text = DecodeLegacyText(c.text, 1252, choice);
+    EXPECT_EQ(choice.codePage, c.codePage);
+    EXPECT_NE(text.find(c.title), std::u16string::npos);
+  }
 }
 
 }  // namespace

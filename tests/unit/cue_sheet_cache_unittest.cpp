@@ -13,6 +13,9 @@
 #include <thread>
 #include <chrono>
 
+#include <sys/stat.h>
+
+#include "platform/storage_call.h"
 #include "tests/unit/test_files.h"
 
 namespace {
@@ -155,3 +158,95 @@ TEST_F(CueSheetCacheTest, OldestMissIsReplaced) {
 }
 
 }  // namespace
+
+// A lookup stopped after any of its calls to storage (the plug-in's worker
+// stops one whose file no longer plays) leaves nothing behind: no sheet, no
+// remembered miss, and the next lookup gives what an undisturbed one gives.
+class StopAfter final : public platform::StorageCallGuard {
+ public:
+  explicit StopAfter(int calls) : left_(calls) {}
+  void BeforeCall() override {}
+  void AfterCall() override {
+    if (--left_ == 0) throw platform::StorageWorkAbandoned();
+  }
+  bool Stopped() const { return left_ <= 0; }
+
+ private:
+  int left_;
+};
+
+TEST_F(CueSheetCacheTest, LookupStoppedAfterAnyCallLeavesNothingBehind) {
+  WriteSilence(File("side.wav"));
+  test_files::WriteBytes(File("side.cue"), kCue);
+  WriteSilence(File("disc.wav"));
+  test_files::WriteBytes(File("Some Album.cue"), CueNaming("disc.wav"));
+  test_files::WriteBytes(File("Other Album.cue"), CueNaming("other.wav"));
+  WriteSilence(File("plain.wav"));
+  WriteSilence(File("tagged.wav"));
+  Shell("flac -s --no-padding -o " + File("tagged.flac") + " " + File("tagged.wav"));
+  test_files::WriteBytes(File("tagged-sheet.txt"), kCue);
+  Shell("metaflac --set-tag-from-file=CUESHEET=" + File("tagged-sheet.txt") + " " + File("tagged.flac"));
+  for (const char* audio : {"side.wav", "disc.wav", "plain.wav", "tagged.flac"}) {
+    const std::u16string path = test_files::Widen(File(audio));
+    const bool hasSheet = std::string(audio) != "plain.wav";
+    for (int calls = 1;; ++calls) {
+      CueSheetCache cache;
+      StopAfter guard(calls);
+      platform::SetStorageCallGuard(&guard);
+      bool stopped = false;
+      try {
+        cache.GetCueSheet(path.c_str());
+      } catch (const platform::StorageWorkAbandoned&) {
+        stopped = true;
+      }
+      platform::SetStorageCallGuard(nullptr);
+      if (!stopped) break;  // the lookup made fewer calls than that
+      EXPECT_EQ(cache.size(), 0u) << audio << " stopped after " << calls;
+      EXPECT_EQ(cache.RememberedMisses(), 0u) << audio << " stopped after " << calls;
+      const CueSheet* sheet = cache.GetCueSheet(path.c_str());
+      EXPECT_EQ(sheet != nullptr, hasSheet) << audio << " stopped after " << calls;
+      ASSERT_LT(calls, 200) << audio;
+    }
+  }
+}
+
+class CountCalls final : public platform::StorageCallGuard {
+ public:
+  void BeforeCall() override { ++calls; }
+  void AfterCall() override {}
+  int calls = 0;
+};
+
+// A cue file of the folder that cannot be read (here a FIFO, which is never
+// opened) does not make the whole search run again: the miss is remembered
+// with the rest, and that file alone is tried again, once a second.
+TEST_F(CueSheetCacheTest, UnreadableCueFileOfTheFolderIsRetriedAloneOnceASecond) {
+  WriteSilence(File("disc.wav"));
+  test_files::WriteBytes(File("B.cue"), CueNaming("other.wav"));
+  ASSERT_EQ(mkfifo(File("A.cue").c_str(), 0644), 0);
+  const std::u16string path = test_files::Widen(File("disc.wav"));
+  CueSheetCache cache;
+  CountCalls count;
+  platform::SetStorageCallGuard(&count);
+  const auto lookupCalls = [&] {
+    count.calls = 0;
+    EXPECT_EQ(cache.GetCueSheet(path.c_str()), nullptr);
+    return count.calls;
+  };
+  const int first = lookupCalls();
+  EXPECT_EQ(cache.RememberedMisses(), 1u);
+  // The audio file, its two side names, the folder and the cue file it read.
+  constexpr int kWatched = 5;
+  EXPECT_EQ(lookupCalls(), kWatched);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  EXPECT_EQ(lookupCalls(), kWatched + 1);  // one open of A.cue
+  EXPECT_EQ(lookupCalls(), kWatched);
+  platform::SetStorageCallGuard(nullptr);
+  EXPECT_GT(first, kWatched + 2);
+
+  std::filesystem::remove(File("A.cue"));
+  test_files::WriteBytes(File("A.cue"), CueNaming("disc.wav"));
+  const CueSheet* sheet = cache.GetCueSheet(path.c_str());
+  ASSERT_NE(sheet, nullptr);
+  EXPECT_EQ(sheet->albumTitle, u"Album");
+}

@@ -73,7 +73,8 @@ constexpr Query kPrevious = &CueSheet::FindPreviousTrack;
 constexpr Query kCurrent = &CueSheet::FindCurrentTrack;
 
 // Tracks at 0, 3:00 and 6:40: the margins of next (more than 1 s ahead),
-// previous (more than 4 s back) and current (strictly before the position).
+// previous (more than 4 s into the track) and current (strictly before the
+// position).
 class ThreeTrackQueryTest : public testing::TestWithParam<QueryCase> {};
 
 TEST_P(ThreeTrackQueryTest, FindsTrack) {
@@ -133,7 +134,8 @@ INSTANTIATE_TEST_SUITE_P(
                     QueryCase{"NextAtBottomSkipsBottomTrack", kNext, kMin, true, 0},
                     QueryCase{"PreviousNearBottomIsNone", kPrevious, kMin + 1000, false, 0},
                     QueryCase{"PreviousAtBottomIsNone", kPrevious, kMin, false, 0},
-                    QueryCase{"PreviousAtTopSkipsLastFourSeconds", kPrevious, kMax, true, 0},
+                    QueryCase{"PreviousAtTopGoesToTheTrackBefore", kPrevious, kMax, true, kMax - 200},
+                    QueryCase{"PreviousFarAboveBottomTrack", kPrevious, kMin + 5000, true, kMin},
                     QueryCase{"CurrentAtBottomIsNone", kCurrent, kMin, false, 0},
                     QueryCase{"CurrentJustAboveBottom", kCurrent, kMin + 1, true, kMin},
                     QueryCase{"CurrentAtTop", kCurrent, kMax, true, kMax - 200}),

@@ -50,6 +50,36 @@ TEST_F(NavigatorTest, PreviousAndNextSeekOrLeaveTheCommandToThePlayer) {
   }
 }
 
+// A 2 s track at 3:00, and a 2 s hidden track before the first: Previous
+// counts its four seconds from the start of the track that plays (the last
+// that starts at or before the position), so a short track is never passed
+// over.
+TEST(NavigatorShortTrackTest, PreviousGoesToEveryTrackBeforeTheOnePlaying) {
+  CueSheet sheet;
+  ASSERT_TRUE(sheet.Parse(u"TRACK 01 AUDIO\n INDEX 01 00:00:00\nTRACK 02 AUDIO\n INDEX 01 00:02:00\n"
+                          u"TRACK 03 AUDIO\n INDEX 01 03:00:00\nTRACK 04 AUDIO\n INDEX 01 03:02:00\n"
+                          u"TRACK 05 AUDIO\n INDEX 01 06:00:00\n"));
+  const struct {
+    int32_t position;
+    std::optional<int32_t> target;  // none: left to the player
+  } kCases[] = {
+      {At(3, 3, 500), At(3, 0)},   // 1.5 s into the track after the short one
+      {At(3, 6), At(3, 0)},        // exactly 4 s into it
+      {At(3, 6, 1), At(3, 2)},     // just over 4 s
+      {At(3, 1), At(0, 2)},        // in the short track, a second before 3:02
+      {At(3, 1, 500), At(0, 2)},   // half a second before 3:02, which has not begun
+      {At(0, 3), At(0, 0)},        // in the track after the hidden one
+      {At(0, 1, 500), std::nullopt},  // half a second before it
+      {At(0, 1), std::nullopt},    // in the hidden track
+  };
+  for (const auto& c : kCases) {
+    int32_t target = -7;
+    const bool jumps = FindJumpTarget(sheet, CueCommand::kPrevious, c.position, target);
+    EXPECT_EQ(jumps, c.target.has_value()) << c.position;
+    EXPECT_EQ(target, c.target.value_or(-7)) << c.position;
+  }
+}
+
 TEST_F(NavigatorTest, TrackPlaysFromOneSecondBeforeItsStart) {
   const struct {
     int32_t position;
