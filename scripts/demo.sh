@@ -3,7 +3,8 @@
 # simulator under Wine: Next and Previous jump between the cue tracks inside
 # the file, from the player's buttons, the taskbar thumbnail buttons and the
 # system menu alike, and every refreshed title, which the player formats
-# itself, shows the six cue track tags.
+# itself, shows the six cue track tags. At the end it prints the longest time
+# the player's thread kept its messages waiting.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 cd "$SHEETWALK_ROOT"
@@ -30,4 +31,4 @@ script='init,play:12000,wait:4000,next,wait:1500,prev,wait:500,thumbprev,wait:80
 log "playing Z:$SHEETWALK_ROOT/$album/Seasons.wv"
 "$WINE64" build/win64/bin/sheetwalk_host.exe \
   --play "$(wine_path "$SHEETWALK_ROOT/$album/Seasons.wv")" \
-  --format "$format" --script "$script" --brief
+  --format "$format" --script "$script" --brief --waits

@@ -150,4 +150,62 @@ TEST(PlayerHostTest, PositionIsHeldPlayedOrStopped) {
   EXPECT_EQ(host.Count(EventKind::kSeek), 2u);
 }
 
+// 247 with a path marks the entries whose path begins with it, with a null
+// wParam every entry; the open editor reads one stale entry per 100 ms tick.
+TEST(PlayerHostTest, PlaylistEditorReadsTheEntriesThatARefreshMarked) {
+  PlayerHost host;
+  host.SetPlaylist({L"C:\\a\\one.flac", L"C:\\a\\one.flac.cue", L"C:\\b\\two.flac", std::nullopt});
+  host.SetFileTags(L"C:\\a\\one.flac", {{L"title", L"One"}});
+  std::wstring named = L"C:\\a\\one.flac";
+  PostMessageW(host.mainWindow(), WM_USER, reinterpret_cast<WPARAM>(named.c_str()), player_message::kRefreshTitlesFirst);
+  host.Pump(0);
+  const size_t refresh = host.Find(EventKind::kRefreshFirst);
+  ASSERT_NE(refresh, PlayerHost::npos);
+  EXPECT_EQ(host.events()[refresh].detail, named);
+  EXPECT_EQ(host.StaleEntries(), 2u);
+  host.Pump(500);
+  EXPECT_EQ(host.Count(EventKind::kEntryRead), 0u) << "the editor is closed";
+
+  host.SetPlaylistEditorOpen(true);
+  EXPECT_TRUE(host.PumpUntil([&] { return host.StaleEntries() == 0; }, 1000));
+  ASSERT_EQ(host.Count(EventKind::kEntryRead), 2u) << host.Log();
+  const auto& first = host.events()[host.Find(EventKind::kEntryRead)];
+  EXPECT_EQ(first.text, named);
+  EXPECT_EQ(first.detail, L"One");
+
+  host.Send(WM_USER, 0, player_message::kRefreshTitlesFirst);
+  EXPECT_EQ(host.StaleEntries(), 4u);
+  EXPECT_TRUE(host.PumpUntil([&] { return host.Count(EventKind::kEntryRead) == 6; }, 1500)) << host.Log();
+  EXPECT_EQ(host.Count(EventKind::kViolation), 0u) << host.Log();
+}
+
+TEST(PlayerHostTest, WaitProbeSeesThePlayersThreadBusy) {
+  PlayerHost host;
+  host.StartWaitProbe();
+  host.Pump(100);
+  const double idle = host.LongestWaitMs();
+  Sleep(300);
+  host.Pump(100);
+  host.StopWaitProbe();
+  EXPECT_GT(host.WaitProbeSamples(), 10);
+  EXPECT_LT(idle, 50);
+  EXPECT_GE(host.LongestWaitMs(), 250);
+  EXPECT_LT(host.LongestWaitMs(), 1000);
+}
+
+TEST(PlayerHostTest, PlaybackStartsWithTheTitleFormattedInTheMessageLoop) {
+  PlayerHost host;
+  host.SetPlaylist({L"C:\\a\\one.flac", L"C:\\b\\two.flac"});
+  host.SetFileTags(L"C:\\b\\two.flac", {{L"title", L"Two"}});
+  host.SetTitleFormat(L"%title%");
+  host.StartPlayback(1);
+  EXPECT_EQ(host.currentIndex(), 1);
+  EXPECT_GE(host.Position(), 0);
+  EXPECT_EQ(host.Count(EventKind::kTitle), 0u);
+  host.Pump(0);
+  const size_t title = host.Find(EventKind::kTitle);
+  ASSERT_NE(title, PlayerHost::npos);
+  EXPECT_EQ(host.events()[title].text, L"Two");
+}
+
 }  // namespace

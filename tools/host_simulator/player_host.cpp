@@ -12,6 +12,11 @@ namespace {
 
 constexpr wchar_t kWindowClass[] = L"SheetwalkPlayerHost";
 constexpr int kOutputLength = 1024;
+constexpr UINT_PTR kEditorTimer = 0x5E17;  // the playlist editor's timer on the main window
+constexpr UINT kEditorInterval = 100;     // ms
+constexpr DWORD kProbeInterval = 5;       // ms
+// The longest path the player reads from a refresh's wParam.
+constexpr size_t kMaxRefreshPath = 32768;
 
 // The window procedure, timer dispatch and tag functions are plain callbacks
 // without an object argument that the player controls; they reach the one
@@ -59,7 +64,8 @@ std::string Describe(const Event& event) {
   const std::string text = "'" + ToUtf8(event.text) + "'";
   switch (event.kind) {
     case EventKind::kRefreshFirst:
-      return std::string(event.flag ? "posted" : "sent") + " 247";
+      return std::string(event.flag ? "posted" : "sent") + " 247" +
+             (event.value != 0 ? " for '" + ToUtf8(event.detail) + "'" : "");
     case EventKind::kRefreshSecond:
       return std::string(event.flag ? "posted" : "sent") + " 243";
     case EventKind::kCommand:
@@ -92,6 +98,8 @@ std::string Describe(const Event& event) {
       return "player's file info: " + text + (event.flag ? " answered" : " not answered");
     case EventKind::kLaterPlugin:
       return "later plug-in saw message " + Number(event.value);
+    case EventKind::kEntryRead:
+      return "playlist editor read " + text + ": '" + ToUtf8(event.detail) + "'";
   }
   return "?";
 }
@@ -109,9 +117,13 @@ PlayerHost::PlayerHost() {
   // top-level window's do.
   mainWindow_ = CreateWindowExW(0, kWindowClass, L"Player", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                 instance, nullptr);
+  startPlaybackMessage_ = RegisterWindowMessageW(L"SheetwalkPlayerStartPlayback");
+  waitProbeMessage_ = RegisterWindowMessageW(L"SheetwalkPlayerWaitProbe");
+  QueryPerformanceFrequency(&counterFrequency_);
 }
 
 PlayerHost::~PlayerHost() {
+  StopWaitProbe();
   UnloadPlugin();
   for (wchar_t* value : handedOut_) std::free(value);
   if (IsWindow(mainWindow_)) DestroyWindow(mainWindow_);
@@ -199,7 +211,39 @@ LRESULT PlayerHost::PressThumbnailButton(WORD button) {
 
 void PlayerHost::SetPlaylist(std::vector<std::optional<std::wstring>> entries, int current) {
   playlist_ = std::move(entries);
+  stale_.assign(playlist_.size(), false);
   current_ = current;
+}
+
+void PlayerHost::SetPlaylistEditorOpen(bool open) {
+  editorOpen_ = open;
+  if (open) {
+    SetTimer(mainWindow_, kEditorTimer, kEditorInterval, nullptr);
+  } else {
+    KillTimer(mainWindow_, kEditorTimer);
+  }
+}
+
+size_t PlayerHost::StaleEntries() const { return static_cast<size_t>(std::count(stale_.begin(), stale_.end(), true)); }
+
+void PlayerHost::MarkStale(WPARAM wParam) {
+  const auto* start = reinterpret_cast<const wchar_t*>(wParam);
+  const std::wstring_view prefix =
+      start != nullptr ? std::wstring_view(start, wcsnlen(start, kMaxRefreshPath)) : std::wstring_view();
+  for (size_t i = 0; i < playlist_.size(); ++i) {
+    if (start == nullptr || (playlist_[i] && playlist_[i]->starts_with(prefix))) stale_[i] = true;
+  }
+}
+
+// One entry per tick, the first stale one in playlist order.
+void PlayerHost::ReadNextStaleEntry() {
+  const auto stale = std::find(stale_.begin(), stale_.end(), true);
+  if (!editorOpen_ || stale == stale_.end()) return;
+  *stale = false;
+  const int index = static_cast<int>(stale - stale_.begin());
+  const wchar_t* path = EntryPath(index);
+  const std::wstring title = FormatThrough3027(path, titleFormat_, false);
+  Record({.kind = EventKind::kEntryRead, .text = path != nullptr ? path : L"(null)", .detail = title});
 }
 
 const wchar_t* PlayerHost::EntryPath(int index) const {
@@ -223,6 +267,62 @@ void PlayerHost::SetPosition(int ms) {
 }
 
 void PlayerHost::Stop() { playback_ = Playback::kStopped; }
+
+void PlayerHost::StartPlayback(int index) {
+  SetCurrentIndex(index);
+  Play(0);
+  PostMessageW(mainWindow_, startPlaybackMessage_, 0, 0);
+}
+
+void PlayerHost::StartWaitProbe() {
+  StopWaitProbe();
+  longestWaitMs_ = 0;
+  waitSamples_ = 0;
+  probeStop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  probeThread_ = CreateThread(nullptr, 0, &WaitProbeThread, this, 0, nullptr);
+}
+
+// The probe's messages still queued have waited until now: taken out of the
+// queue alone, nothing else is dispatched.
+void PlayerHost::StopWaitProbe() {
+  if (probeThread_ == nullptr) return;
+  SetEvent(probeStop_);
+  WaitForSingleObject(probeThread_, INFINITE);
+  MSG queued;
+  while (PeekMessageW(&queued, mainWindow_, waitProbeMessage_, waitProbeMessage_, PM_REMOVE)) {
+    RecordWait(queued.wParam, queued.lParam);
+  }
+  CloseHandle(probeThread_);
+  CloseHandle(probeStop_);
+  probeThread_ = nullptr;
+  probeStop_ = nullptr;
+}
+
+// The time goes in two halves: on the 32-bit player each parameter holds 32
+// bits.
+DWORD WINAPI PlayerHost::WaitProbeThread(void* host) {
+  const auto& self = *static_cast<const PlayerHost*>(host);
+  while (WaitForSingleObject(self.probeStop_, kProbeInterval) == WAIT_TIMEOUT) {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    const auto stamp = static_cast<uint64_t>(now.QuadPart);
+    PostMessageW(self.mainWindow_, self.waitProbeMessage_, static_cast<WPARAM>(stamp & 0xFFFFFFFFu),
+                 static_cast<LPARAM>(stamp >> 32));
+  }
+  return 0;
+}
+
+void PlayerHost::RecordWait(WPARAM low, LPARAM high) {
+  if (probeThread_ == nullptr) return;
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  const uint64_t stamp = (static_cast<uint64_t>(static_cast<uint32_t>(high)) << 32) | static_cast<uint32_t>(low);
+  const double waited =
+      static_cast<double>(static_cast<int64_t>(static_cast<uint64_t>(now.QuadPart) - stamp)) * 1000.0 /
+      static_cast<double>(counterFrequency_.QuadPart);
+  longestWaitMs_ = std::max(longestWaitMs_, waited);
+  ++waitSamples_;
+}
 
 int PlayerHost::Position() const {
   switch (playback_) {
@@ -257,24 +357,31 @@ std::wstring PlayerHost::FormatTitle(const wchar_t* fileName, const std::wstring
 }
 
 std::wstring PlayerHost::FormatOwnTitle(const wchar_t* fileName, const std::wstring& format) {
+  return FormatThrough3027(fileName, format, true);
+}
+
+// `record`: each tag's value and the title go into the event log.
+std::wstring PlayerHost::FormatThrough3027(const wchar_t* fileName, const std::wstring& format, bool record) {
   const TagLookup lookup = [&](const std::wstring& tag) -> std::optional<std::wstring> {
     wchar_t value[kOutputLength] = {};
     ExtendedFileInfoRequest request{fileName, tag.c_str(), value, kOutputLength};
     const LRESULT answered = Send(WM_USER, reinterpret_cast<WPARAM>(&request), player_message::kGetExtendedFileInfo);
     std::optional<std::wstring> copy;
     if (answered != 0) copy = std::wstring(value, std::find(value, value + kOutputLength, L'\0'));
-    Record({.kind = EventKind::kTagValue, .flag = copy.has_value(), .text = tag, .detail = copy.value_or(L"")});
+    if (record) {
+      Record({.kind = EventKind::kTagValue, .flag = copy.has_value(), .text = tag, .detail = copy.value_or(L"")});
+    }
     return copy;
   };
   const std::wstring title = EvaluateTitleFormat(format, lookup);
-  Record({.kind = EventKind::kTitle, .text = title});
+  if (record) Record({.kind = EventKind::kTitle, .text = title});
   return title;
 }
 
 void PlayerHost::Pump(DWORD ms) {
   const ULONGLONG deadline = GetTickCount64() + ms;
   for (;;) {
-    DispatchQueued();
+    DispatchQueued(ms != 0 ? deadline : 0);
     const ULONGLONG now = GetTickCount64();
     if (now >= deadline) return;
     MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(deadline - now), QS_ALLINPUT,
@@ -285,7 +392,7 @@ void PlayerHost::Pump(DWORD ms) {
 bool PlayerHost::PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
   const ULONGLONG deadline = GetTickCount64() + timeoutMs;
   for (;;) {
-    DispatchQueued();
+    DispatchQueued(deadline);
     if (done()) return true;
     const ULONGLONG now = GetTickCount64();
     if (now >= deadline) return false;
@@ -294,9 +401,11 @@ bool PlayerHost::PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
   }
 }
 
-void PlayerHost::DispatchQueued() {
+// A thread slower than the messages that reach it (a timer, the wait probe)
+// never finds its queue empty: with a deadline, dispatching ends there.
+void PlayerHost::DispatchQueued(ULONGLONG deadline) {
   MSG message;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+  while ((deadline == 0 || GetTickCount64() < deadline) && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_TIMER && message.hwnd == nullptr) {
       timerIds_.insert(message.wParam);
       Record({.kind = EventKind::kTimerTick, .value = static_cast<LONG_PTR>(message.wParam)});
@@ -351,6 +460,18 @@ LRESULT PlayerHost::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   }
   SendNestedIfTriggered(message, wParam, lParam);
   if (message == WM_USER) return HandleUserMessage(wParam, lParam);
+  if (message == waitProbeMessage_) {
+    RecordWait(wParam, lParam);
+    return 0;
+  }
+  if (message == startPlaybackMessage_) {
+    FormatPlayingTitle();
+    return 0;
+  }
+  if (message == WM_TIMER && wParam == kEditorTimer) {
+    ReadNextStaleEntry();
+    return 0;
+  }
   if (message == WM_ENDSESSION && wParam != 0) {
     Quit();
     return 0;
@@ -411,10 +532,16 @@ LRESULT PlayerHost::HandleUserMessage(WPARAM wParam, LPARAM lParam) {
       return current_;
     case player_message::kGetPlaylistFile:
       return reinterpret_cast<LRESULT>(EntryPath(static_cast<int>(wParam)));
-    case player_message::kRefreshTitlesFirst:
-      Record({.kind = EventKind::kRefreshFirst, .flag = IsPosted(WM_USER, lParam)});
+    case player_message::kRefreshTitlesFirst: {
+      const auto* path = reinterpret_cast<const wchar_t*>(wParam);
+      Record({.kind = EventKind::kRefreshFirst,
+              .value = path != nullptr,
+              .flag = IsPosted(WM_USER, lParam),
+              .detail = path != nullptr ? std::wstring(path, wcsnlen(path, kMaxRefreshPath)) : L""});
+      MarkStale(wParam);
       refreshFirstSeen_ = true;
       return 0;
+    }
     case player_message::kRefreshTitlesSecond:
       Record({.kind = EventKind::kRefreshSecond, .flag = IsPosted(WM_USER, lParam)});
       if (refreshFirstSeen_) FormatPlayingTitle();

@@ -12,12 +12,15 @@
 // Everything runs on the thread that created the host, which plays the
 // player's user-interface thread: it sends the messages, calls the plug-in's
 // entries and pumps the message queue (Pump), so that the plug-in's timer
-// ticks and posted messages arrive. One host may exist at a time per process.
+// ticks and posted messages arrive. The one exception is the wait probe's
+// thread, which only posts to the main window. One host may exist at a time
+// per process.
 #pragma once
 
 #include "plugin/host_records.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
@@ -28,7 +31,8 @@
 namespace host_simulator {
 
 enum class EventKind {
-  kRefreshFirst,   // WM_USER/247 reached the player; flag: it came from the queue (posted)
+  kRefreshFirst,   // WM_USER/247 reached the player; flag: it came from the queue (posted);
+                   // value: 1 when wParam named a path, detail: that path
   kRefreshSecond,  // WM_USER/243, likewise
   kCommand,        // WM_COMMAND reached the player; value: wParam; flag: it came as WM_SYSCOMMAND
   kCommandResult,  // the player finished a command; value: wParam, result: its result
@@ -46,6 +50,7 @@ enum class EventKind {
   kFileInfo,       // WM_USER/3027 reached the player; text: tag name; detail: file name;
                    // flag: the player filled in a value
   kLaterPlugin,    // the later plug-in's procedure saw a message; value: the message
+  kEntryRead,      // the playlist editor read a stale entry again; text: its path; detail: its title
 };
 
 struct Event {
@@ -129,6 +134,17 @@ class PlayerHost {
   // answers the file name itself unless set here.
   void SetFileTags(const std::wstring& path, std::map<std::wstring, std::wstring> tags);
 
+  // The playlist editor's cache of titles. WM_USER/247 marks entries stale:
+  // with a null wParam every entry, with wParam pointing to a zero-terminated
+  // wide path, those whose path begins with it (the string is read when the
+  // message is handled). While the editor is open, it reads one stale entry
+  // again at each tick of its 100 ms timer on the player's thread, as the
+  // player's editor does when it reads titles in the background: the title
+  // formatted through 3027 (kEntryRead). Closed by default; SetPlaylist makes
+  // every entry fresh.
+  void SetPlaylistEditorOpen(bool open);
+  size_t StaleEntries() const;
+
   // Playback: Play advances the position with real time; SetPosition holds
   // it still until it is set again or the plug-in seeks; Stop makes it
   // negative. Seeking while stopped is recorded and otherwise ignored.
@@ -136,6 +152,22 @@ class PlayerHost {
   void SetPosition(int ms);
   void Stop();
   int Position() const;
+  // Starts entry `index` as the player does: it becomes current and plays
+  // from 0, and the player formats its playing title from inside its message
+  // loop (a message it posts to itself), so that the plug-in's first request
+  // for the file comes while the player pumps.
+  void StartPlayback(int index);
+
+  // How long the player's thread keeps its messages waiting: while the probe
+  // runs, a thread of its own posts a message stamped with the time to the
+  // main window every 5 ms, and the player's procedure (reached through
+  // whatever procedures hook the window) keeps the longest time between the
+  // stamp and its handling. Stopping joins the thread and counts the probe's
+  // messages still queued as waiting until then; none counts after.
+  void StartWaitProbe();
+  void StopWaitProbe();
+  double LongestWaitMs() const { return longestWaitMs_; }
+  int WaitProbeSamples() const { return waitSamples_; }
 
   // How the player behaves.
   void SetTitleFormat(std::wstring format) { titleFormat_ = std::move(format); }
@@ -210,10 +242,16 @@ class PlayerHost {
   void CheckLaterPluginChained();
   void HandleTitleRequest(TitleFormatRequest& request);
   void FormatPlayingTitle();
+  std::wstring FormatThrough3027(const wchar_t* fileName, const std::wstring& format, bool record);
+  void MarkStale(WPARAM wParam);
+  void ReadNextStaleEntry();
+  void RecordWait(WPARAM low, LPARAM high);
+  static DWORD WINAPI WaitProbeThread(void* host);
   void ChangeEntry(int step);
   void SendNestedIfTriggered(UINT message, WPARAM wParam, LPARAM lParam);
   bool IsPosted(UINT message, LPARAM lParam) const;
-  void DispatchQueued();
+  // Until the queue is empty, or the tick count reaches `deadline` (0: none).
+  void DispatchQueued(ULONGLONG deadline = 0);
   wchar_t* TagValue(const wchar_t* tag, void* context);
   void FreeValue(wchar_t* value, void* context);
   void Record(Event event);
@@ -225,6 +263,8 @@ class PlayerHost {
   PluginEntries latest_;
 
   std::vector<std::optional<std::wstring>> playlist_;
+  std::vector<bool> stale_;  // per playlist entry: to be read again by the editor
+  bool editorOpen_ = false;
   int current_ = kNoIndex;
   std::map<std::wstring, std::map<std::wstring, std::wstring>> tags_;
   Playback playback_ = Playback::kStopped;
@@ -243,6 +283,18 @@ class PlayerHost {
   std::optional<std::wstring> formattingFile_;  // its file name, if it has one
   std::set<wchar_t*> handedOut_;       // values of the player's tag function not yet freed
   std::set<UINT_PTR> timerIds_;        // ids of every thread timer seen ticking
+
+  // The player's own messages to its main window, registered at start.
+  UINT startPlaybackMessage_ = 0;
+  UINT waitProbeMessage_ = 0;
+  // The wait probe: the thread and its stop event are the player thread's to
+  // start and stop; the probe thread reads only mainWindow_ and these two
+  // handles, which stay unchanged while it runs.
+  HANDLE probeThread_ = nullptr;
+  HANDLE probeStop_ = nullptr;
+  LARGE_INTEGER counterFrequency_{};
+  double longestWaitMs_ = 0;  // player's thread only
+  int waitSamples_ = 0;       // player's thread only
 
   std::vector<Event> events_;
   std::function<void(const Event&)> listener_;

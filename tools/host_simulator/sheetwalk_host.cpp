@@ -3,7 +3,7 @@
 // the player sees, one per line.
 //
 //   sheetwalk_host [--plugin <dll>] [--play <file> [--tag <name>=<value>]...]...
-//                  [--format <title format>] [--script <step>,<step>,...] [--brief] [--smoke]
+//                  [--format <title format>] [--script <step>,<step>,...] [--brief] [--waits] [--smoke]
 //
 // Without --plugin, gen_Sheetwalk.dll beside this program is loaded. The
 // first --play entry is current and plays from 0:00 in real time. Steps:
@@ -21,7 +21,9 @@
 //   tick                                 run the message loop until a timer tick
 //   wait:<ms>                            run the message loop for a while
 // --brief prints only the commands that reach the player, the seeks and the
-// titles. --smoke runs a fixed check of the plug-in shell and exits 0 only when it
+// titles. --waits measures, from the first step to the last, how long the
+// player's thread kept its messages waiting and prints the longest wait at
+// the end. --smoke runs a fixed check of the plug-in shell and exits 0 only when it
 // passes.
 #include "tools/host_simulator/player_host.h"
 
@@ -240,6 +242,7 @@ int main() {
   std::vector<std::pair<std::wstring, std::map<std::wstring, std::wstring>>> tags;
   bool smoke = false;
   bool brief = false;
+  bool waits = false;
   for (int i = 1; i < argc; ++i) {
     const std::wstring option = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -247,6 +250,8 @@ int main() {
       smoke = true;
     } else if (option == L"--brief") {
       brief = true;
+    } else if (option == L"--waits") {
+      waits = true;
     } else if (option == L"--plugin" && hasValue) {
       plugin = argv[++i];
     } else if (option == L"--play" && hasValue) {
@@ -262,7 +267,7 @@ int main() {
       script = argv[++i];
     } else {
       Print(L"usage: sheetwalk_host [--plugin <dll>] [--play <file> [--tag <name>=<value>]...]... "
-            L"[--format <title format>] [--script <steps>] [--brief] [--smoke]");
+            L"[--format <title format>] [--script <steps>] [--brief] [--waits] [--smoke]");
       return 2;
     }
   }
@@ -286,8 +291,14 @@ int main() {
   }
   Print(L"loaded " + plugin);
   if (smoke) return Smoke(host);
+  if (waits) host.StartWaitProbe();
   for (const std::wstring& step : Split(script, L',')) {
     if (!step.empty() && !RunStep(host, step, format)) return 2;
+  }
+  if (waits) {
+    host.StopWaitProbe();
+    Print(L"the player's thread waited at most " + std::to_wstring(static_cast<int>(host.LongestWaitMs() + 0.5)) +
+          L" ms for its messages");
   }
   return host.Count(EventKind::kViolation) == 0 ? 0 : 1;
 }
