@@ -29,6 +29,7 @@ struct Search {
   FLACCueData flac;        // one read gives the comment and the native block
   CueLookupReport* report = nullptr;
   FolderCueListing listing;  // the folder's .cue files, listed once for both places that need them
+  bool mayBeFLAC = true;     // what the APEv2 read saw of the file's start
 
   CueSourceReport* Note(CueSource source) {
     if (report == nullptr) return nullptr;
@@ -45,6 +46,7 @@ CueTextOutcome Noted(CueSourceReport* note, CueTextOutcome outcome) {
 
 CueTextOutcome ReadAPEv2(Search& search, Found& found) {
   const APECueResult result = ReadAPEv2Cue(search.path, found.text);
+  search.mayBeFLAC = result.mayBeFLAC;
   CueSourceReport* note = search.Note(CueSource::kAPEv2Item);
   if (note != nullptr) note->ape = result;
   switch (result.status) {
@@ -70,7 +72,12 @@ CueTextOutcome FLACOutcome(FLACReadStatus status) {
 }
 
 CueTextOutcome ReadFLACComment(Search& search, Found& found) {
-  ReadFLACCueData(search.path, search.flac);
+  if (search.mayBeFLAC) {
+    ReadFLACCueData(search.path, search.flac);
+  } else {
+    search.flac = FLACCueData{};
+    search.flac.status = FLACReadStatus::kNotFLAC;
+  }
   CueSourceReport* note = search.Note(CueSource::kFLACComment);
   if (note != nullptr) {
     note->flac = search.flac.status;
@@ -319,7 +326,7 @@ const CueSheet* CueSheetCache::Look(const char16_t* path, CueLookupReport* repor
 }
 
 const CueSheet* CueSheetCache::ReadCueSheet(const char16_t* path, std::u16string_view key, CueLookupReport* report) {
-  Search search{path, {}, true, {}, report, {}};
+  Search search{path, {}, true, {}, report, {}, true};
   // Taken before anything is read, as each cue file's are before it is
   // read: a file that changes during the search then differs from what is
   // remembered, and is searched again.

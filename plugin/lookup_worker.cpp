@@ -14,7 +14,7 @@
 // to let go deletes it, so a worker still inside a call to storage after
 // quit finds everything it touches there. The module is pinned, so its code
 // stays too.
-struct LookupWorker::Shared : platform::StorageCallGuard {
+struct LookupWorker::Shared final : platform::StorageCallGuard {
   explicit Shared(HWND mainWindow) : window(mainWindow) {}
 
   // After each call to storage the worker asks whether its lookup is still

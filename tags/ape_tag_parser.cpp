@@ -265,8 +265,15 @@ APECueResult ReadAPEv2Cue(const char16_t* path, std::u16string& text) {
     if (!file.Open(path, platform::FileAccess::kRandomAccess)) {
       return {APECueStatus::kUnreadable};
     }
+    // The start, in the same open: what libFLAC would look for there.
+    char start[4] = {};
+    uint32_t got = 0;
+    const bool startRead = file.Read(start, sizeof start, got);
     FileByteSource source(file);
-    return ReadCue(source, text);
+    APECueResult result = ReadCue(source, text);
+    result.mayBeFLAC = !startRead || (got == 4 && std::memcmp(start, "fLaC", 4) == 0) ||
+                       (got >= 3 && std::memcmp(start, "ID3", 3) == 0);
+    return result;
   } catch (const std::bad_alloc&) {
     return {APECueStatus::kTooLarge};
   } catch (const platform::StorageWorkAbandoned&) {

@@ -17,6 +17,10 @@ struct APECueResult {
   bool beforeID3v1 = false;  // the tag was found right before an ID3v1 tag
   uint32_t itemBytes = 0;    // size of the CUESHEET value, when found
   TagCodePage codePage = {};  // where the value was no UTF-8
+  // False where the file's first bytes are neither FLAC's signature nor an
+  // ID3v2 tag (which libFLAC skips): libFLAC would only say it is no FLAC
+  // file, and need not be asked. Taken by the read from a path.
+  bool mayBeFLAC = true;
 };
 
 // A lookup reads at most this many bytes of a file besides the CUESHEET
@@ -31,7 +35,8 @@ constexpr uint32_t kAPECueReadLimit = 64 * 1024;
 // how large; none of it is read), or memory ran out for it; kUnreadable: the
 // file could not be opened, its size taken, or a read failed (another try
 // may succeed).
-// `text` is written only when kFound. No exception leaves it.
+// `text` is written only when kFound. No exception leaves it but the one
+// that the thread's storage guard throws to abandon the lookup.
 //
 // The item headers are walked as ParseAPEItems walks them, and only the
 // CUESHEET value is read and decoded; other values are skipped unread. It is
