@@ -326,10 +326,11 @@ void AddPosition(ReportObject& out, const CueSheet* sheet, int32_t at) {
 
 }  // namespace
 
-bool InspectFile(const std::u16string& path, const InspectOptions& options, ReportObject& report) {
+bool InspectFile(const std::u16string& path, const InspectOptions& options, ReportObject& report,
+                 FolderListing* listing) {
   CueSheetCache cache;
   CueLookupReport lookup;
-  const CueSheet* sheet = cache.GetCueSheet(path.c_str(), lookup);
+  const CueSheet* sheet = cache.GetCueSheet(path.c_str(), lookup, listing);
   report.Add("file", path);
 
   ReportList& places = report.AddList("sources");

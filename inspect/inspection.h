@@ -12,6 +12,8 @@
 #include "inspect/report.h"
 #include "inspect/system.h"
 
+class FolderListing;
+
 // A position as m:ss or m:ss.mmm (minutes of any length, seconds below 60,
 // milliseconds of three digits), in milliseconds. False for anything else
 // and for positions beyond the player's 32-bit milliseconds.
@@ -28,4 +30,5 @@ struct InspectOptions {
 // Runs the plug-in's own lookup for `path` (a fresh cache, as the plug-in's
 // first lookup of the file) and writes what it saw into `report`. True when
 // the file has a cue sheet.
-bool InspectFile(const std::u16string& path, const InspectOptions& options, ReportObject& report);
+bool InspectFile(const std::u16string& path, const InspectOptions& options, ReportObject& report,
+                 FolderListing* listing = nullptr);

@@ -17,6 +17,7 @@
 #include "inspect/summary.h"
 #include "inspect/system.h"
 #include "inspect/walk.h"
+#include "tags/folder_cue_search.h"
 #include "tags/text_conversion.h"
 
 namespace {
@@ -117,9 +118,9 @@ class Inspector final : public inspect::WalkVisitor {
 
   void Folder(const std::u16string& path) override { progress_.Folder(path); }
 
-  void File(const std::u16string& path, bool regular) override {
+  void File(const std::u16string& path, bool regular, FolderListing& listing) override {
     if (regular) {
-      Inspect(path, true);
+      Inspect(path, true, &listing);
     } else {
       Problem(path, InputProblem(inspect::InputState::kNotRegular));
     }
@@ -155,9 +156,9 @@ class Inspector final : public inspect::WalkVisitor {
   // Files met in a walk are not looked at before the lookup reads them, so
   // that a library check reads no more than the plug-in would; only a file
   // that the lookup could not read is looked at again, to say why.
-  void Inspect(const std::u16string& path, bool fromWalk) {
+  void Inspect(const std::u16string& path, bool fromWalk, FolderListing* listing = nullptr) {
     ReportObject report;
-    const bool hasSheet = InspectFile(path, options_, report);
+    const bool hasSheet = InspectFile(path, options_, report, listing);
     if (fromWalk && inspect::VerdictOf(report) == inspect::Verdict::kUnreadable) {
       if (const char16_t* problem = InputProblem(inspect::CheckInput(path))) return Problem(path, problem);
     }

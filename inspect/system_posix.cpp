@@ -27,6 +27,10 @@ void Write(FILE* stream, std::u16string_view text) {
 
 const char16_t kPathSeparator = u'/';
 
+std::u16string EntryPath(const std::u16string& prefix, const std::u16string& name) { return prefix + name; }
+std::u16string ArgumentPath(const std::u16string& path) { return path; }
+bool NameUnreachable(std::u16string_view) { return false; }
+
 void WriteOutput(std::u16string_view text) { Write(stdout, text); }
 void WriteError(std::u16string_view text) { Write(stderr, text); }
 bool OutputIsConsole() { return isatty(STDOUT_FILENO) == 1; }

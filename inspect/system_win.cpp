@@ -47,6 +47,35 @@ std::u16string Number(unsigned long value) {
 
 const char16_t kPathSeparator = u'\\';
 
+bool NameUnreachable(std::u16string_view name) {
+  return !name.empty() && name != u"." && name != u".." && (name.back() == u'.' || name.back() == u' ');
+}
+
+std::u16string EntryPath(const std::u16string& prefix, const std::u16string& name) {
+  constexpr std::u16string_view kExact = u"\\\\?\\";
+  if (prefix.starts_with(kExact) || !NameUnreachable(name)) return prefix + name;
+  const std::u16string folder = prefix.empty() ? std::u16string(u".") : prefix;
+  const DWORD size = GetFullPathNameW(platform::AsWide(folder.c_str()), 0, nullptr, nullptr);
+  if (size == 0) return prefix + name;
+  std::u16string full(size, u'\0');
+  const DWORD written = GetFullPathNameW(platform::AsWide(folder.c_str()), size, platform::AsWide(full.data()), nullptr);
+  if (written == 0 || written >= size) return prefix + name;
+  full.resize(written);
+  if (!full.ends_with(u'\\')) full += u'\\';
+  // A share's path \\server\share takes the form \\?\UNC\server\share.
+  if (full.starts_with(u"\\\\")) return u"\\\\?\\UNC\\" + full.substr(2) + name;
+  return std::u16string(kExact) + full + name;
+}
+
+std::u16string ArgumentPath(const std::u16string& path) {
+  std::size_t end = path.size();
+  while (end > 0 && (path[end - 1] == u'\\' || path[end - 1] == u'/')) --end;
+  const std::size_t start = path.find_last_of(u"\\/:", end == 0 ? 0 : end - 1);
+  const std::size_t nameStart = start == std::u16string::npos ? 0 : start + 1;
+  if (end <= nameStart || !NameUnreachable(std::u16string_view(path).substr(nameStart, end - nameStart))) return path;
+  return EntryPath(path.substr(0, nameStart), path.substr(nameStart, end - nameStart));
+}
+
 void WriteOutput(std::u16string_view text) { Write(STD_OUTPUT_HANDLE, text); }
 void WriteError(std::u16string_view text) { Write(STD_ERROR_HANDLE, text); }
 bool OutputIsConsole() { return IsConsole(STD_OUTPUT_HANDLE); }

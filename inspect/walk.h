@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+class FolderListing;
+
 namespace inspect {
 
 // Whether the player plays a file of this name, by its extension (any
@@ -18,8 +20,9 @@ class WalkVisitor {
   // A folder that the walk enters, before its files.
   virtual void Folder(const std::u16string& path) = 0;
   // A playable file; `regular` is false for a FIFO, a device or a socket,
-  // which must not be opened.
-  virtual void File(const std::u16string& path, bool regular) = 0;
+  // which must not be opened. `listing` is its folder's, for the lookup's
+  // folder search; it lives until the walk leaves the folder.
+  virtual void File(const std::u16string& path, bool regular, FolderListing& listing) = 0;
   // A folder that cannot be listed; the walk goes on without it.
   virtual void FolderProblem(const std::u16string& path, const std::u16string& problem) = 0;
 
@@ -28,9 +31,13 @@ class WalkVisitor {
 };
 
 // Walks `root` and its subfolders, each folder's entries in the order of
-// their names. Links and junctions to folders are followed, but a folder
+// their names (by code unit), each folder listed once. Links and junctions to folders are followed, but a folder
 // already walked (by its identity, however it was reached) is not walked
 // again, so a link that leads back up ends there.
 void WalkFolder(const std::u16string& root, WalkVisitor& visitor);
+
+// The path of a folder as the paths of its files begin: with a separator at
+// the end.
+std::u16string FolderPrefix(const std::u16string& folder);
 
 }  // namespace inspect

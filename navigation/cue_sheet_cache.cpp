@@ -27,6 +27,7 @@ struct Search {
   bool conclusive = true;  // every source was read to its answer
   FLACCueData flac;        // one read gives the comment and the native block
   CueLookupReport* report = nullptr;
+  FolderListing* listing = nullptr;  // the folder's listing, where the caller keeps one
 
   CueSourceReport* Note(CueSource source) {
     if (report == nullptr) return nullptr;
@@ -121,7 +122,7 @@ CueTextOutcome ReadFolderCueFile(Search& search, Found& found) {
     if (note != nullptr) note->folder = std::move(folder);
     return Noted(note, CueTextOutcome::kAbsent);
   }
-  CueTextOutcome outcome = FindFolderCueFile(search.path, folder);
+  CueTextOutcome outcome = FindFolderCueFile(search.path, folder, search.listing);
   if (folder.listed) {
     watched.folderPath = folder.folder;
     watched.folder = folder.folderStamp;
@@ -198,18 +199,24 @@ bool FillSheet(CueSheet& sheet, Found& found, CueLookupReport* report) {
   return complete;
 }
 
+// One attribute query, answered by the caller's listing of the folder where
+// it can tell.
+bool GetStamp(const char16_t* path, const FolderListing* listing, platform::FileStamp& stamp) {
+  return (listing != nullptr && listing->FindStamp(path, stamp)) || platform::GetFileStamp(path, stamp);
+}
+
 // Takes the attributes of the audio file and of its side cue files. False
 // when one could not be taken, or the audio file is not there to be read:
 // a miss is then nothing to remember.
-bool TakeStamps(const char16_t* path, Watched& watched) {
-  bool known = platform::GetFileStamp(path, watched.audio) && watched.audio.exists && !watched.audio.directory;
+bool TakeStamps(const char16_t* path, Watched& watched, const FolderListing* listing) {
+  bool known = GetStamp(path, listing, watched.audio) && watched.audio.exists && !watched.audio.directory;
   std::u16string cuePath;
   watched.cuePathCount = 0;
   if (GetSideCuePath(path, cuePath)) watched.cuePaths[watched.cuePathCount++] = std::move(cuePath);
   if (GetWholeNameCuePath(path, cuePath)) watched.cuePaths[watched.cuePathCount++] = std::move(cuePath);
   for (std::size_t i = 0; i < watched.cuePathCount; ++i) {
     // Unknown, a cue file counts as there, so that the search tries to read it.
-    if (!platform::GetFileStamp(watched.cuePaths[i].c_str(), watched.cues[i])) {
+    if (!GetStamp(watched.cuePaths[i].c_str(), listing, watched.cues[i])) {
       watched.cues[i].exists = true;
       known = false;
     }
@@ -226,7 +233,12 @@ const CueSheet* CueSheetCache::GetCueSheet(const char16_t* path, CueLookupReport
   return Look(path, &report);
 }
 
-const CueSheet* CueSheetCache::Look(const char16_t* path, CueLookupReport* report) {
+const CueSheet* CueSheetCache::GetCueSheet(const char16_t* path, CueLookupReport& report, FolderListing* listing) {
+  report = CueLookupReport{};
+  return Look(path, &report, listing);
+}
+
+const CueSheet* CueSheetCache::Look(const char16_t* path, CueLookupReport* report, FolderListing* listing) {
   if (path == nullptr) return nullptr;
   const std::u16string_view key(path);
   if (const auto found = sheets.find(key); found != sheets.end()) {
@@ -246,7 +258,7 @@ const CueSheet* CueSheetCache::Look(const char16_t* path, CueLookupReport* repor
       missOrder.erase(std::find(missOrder.begin(), missOrder.end(), std::u16string_view(miss->first)));
       misses.erase(miss);
     }
-    return ReadCueSheet(path, key, report);
+    return ReadCueSheet(path, key, report, listing);
   } catch (...) {
     if (sheets.find(key) == sheets.end()) {
       try {
@@ -261,11 +273,12 @@ const CueSheet* CueSheetCache::Look(const char16_t* path, CueLookupReport* repor
   }
 }
 
-const CueSheet* CueSheetCache::ReadCueSheet(const char16_t* path, std::u16string_view key, CueLookupReport* report) {
-  Search search{path, {}, true, {}, report};
+const CueSheet* CueSheetCache::ReadCueSheet(const char16_t* path, std::u16string_view key, CueLookupReport* report,
+                                            FolderListing* listing) {
+  Search search{path, {}, true, {}, report, listing};
   // Taken before anything is read: a file that changes during the search
   // then differs from what is remembered, and is searched again.
-  search.conclusive = TakeStamps(path, search.watched);
+  search.conclusive = TakeStamps(path, search.watched, listing);
   Found found;
   for (const CueSourceEntry& entry : kCueSources) {
     const CueTextOutcome outcome = entry.read(search, found);

@@ -77,7 +77,8 @@ bool ReadHead(const char16_t* path, std::u16string& text) {
 struct Folder {
   std::u16string prefix;  // the audio path up to its last separator, with it
   std::u16string_view audioName;
-  std::vector<std::u16string> files;  // the names of the folder's files, as Windows orders them
+  std::vector<std::u16string> ownFiles;  // listed by this search
+  const std::vector<std::u16string>* files = &ownFiles;  // the names of the folder's files, as Windows orders them
 };
 
 bool FileNameLess(std::u16string_view a, std::u16string_view b) { return platform::CompareFileNames(a, b) < 0; }
@@ -86,13 +87,15 @@ bool FileNameLess(std::u16string_view a, std::u16string_view b) { return platfor
 // listing answers, with no query of its own.
 bool FileInFolder(const Folder& folder, std::u16string_view name) {
   if (CannotBeAFileName(name)) return false;
-  return std::binary_search(folder.files.begin(), folder.files.end(), name, FileNameLess);
+  return std::binary_search(folder.files->begin(), folder.files->end(), name, FileNameLess);
 }
 
-FolderCueVerdict Judge(const Folder& folder, const FolderCueSearch& search, FolderCueFile& file) {
-  std::u16string text;
-  if (!ReadHead(file.path.c_str(), text)) return FolderCueVerdict::kUnreadable;
-  if (!FindNamedFile(text, file.named, file.alsoNamed)) {
+FolderCueVerdict Judge(const Folder& folder, const FolderCueSearch& search, FolderCueFile& file,
+                       const FolderCueHead& head) {
+  if (!head.read) return FolderCueVerdict::kUnreadable;
+  file.named = head.named;
+  file.alsoNamed = head.alsoNamed;
+  if (!head.namesOne) {
     return file.named.empty() ? FolderCueVerdict::kNamesNoFile : FolderCueVerdict::kNamesSeveralFiles;
   }
   if (SameName(file.named, folder.audioName)) return FolderCueVerdict::kNamesThisFile;
@@ -105,6 +108,20 @@ FolderCueVerdict Judge(const Folder& folder, const FolderCueSearch& search, Fold
   if (sameStem) return FolderCueVerdict::kNamesThisFile;
   if (search.cueFiles == 1 && search.sameExtensionFiles == 0) return FolderCueVerdict::kOnlyPair;
   return FolderCueVerdict::kNamesMissingFile;
+}
+
+// Entries of a listing by their names, as Windows orders names.
+struct EntryNameLess {
+  const std::vector<FolderListing::Entry>& entries;
+  bool operator()(std::size_t a, std::u16string_view b) const { return FileNameLess(entries[a].name, b); }
+  bool operator()(std::u16string_view a, std::size_t b) const { return FileNameLess(a, entries[b].name); }
+};
+
+// Names equal but for letter case exist only where the file system tells
+// case apart; they are then taken in code unit order.
+bool CueOrder(std::u16string_view a, std::u16string_view b) {
+  const int order = platform::CompareFileNames(a, b);
+  return order != 0 ? order < 0 : a < b;
 }
 
 }  // namespace
@@ -130,7 +147,15 @@ bool FindNamedFile(std::u16string_view text, std::u16string& named, std::u16stri
   return !named.empty();
 }
 
-CueTextOutcome FindFolderCueFile(const char16_t* audioPath, FolderCueSearch& search) {
+FolderCueHead ReadFolderCueHead(const char16_t* path) {
+  FolderCueHead head;
+  std::u16string text;
+  head.read = ReadHead(path, text);
+  if (head.read) head.namesOne = FindNamedFile(text, head.named, head.alsoNamed);
+  return head;
+}
+
+CueTextOutcome FindFolderCueFile(const char16_t* audioPath, FolderCueSearch& search, FolderListing* listing) {
   search = FolderCueSearch{};
   if (audioPath == nullptr || *audioPath == u'\0') return CueTextOutcome::kAbsent;
   const std::u16string_view path(audioPath);
@@ -141,13 +166,37 @@ CueTextOutcome FindFolderCueFile(const char16_t* audioPath, FolderCueSearch& sea
   // With its separator: "C:\" is the drive's root, "C:" the drive's current
   // folder, and a share's root "\\server\share" has no attributes without it.
   search.folder = folder.prefix.empty() ? std::u16string(u".") : folder.prefix;
+  const std::u16string_view audioExtension = Extension(folder.audioName);
+  if (listing != nullptr && listing->Usable() && listing->Prefix() == folder.prefix) {
+    search.folderStamp = listing->FolderStamp();
+    search.listed = true;
+    folder.files = &listing->FileNames();
+    search.sameExtensionFiles = listing->CountExtension(audioExtension);
+    const std::size_t self = listing->CountName(folder.audioName);
+    search.sameExtensionFiles -= std::min(search.sameExtensionFiles, self);
+    search.cueFiles = listing->CueFiles().size();
+    bool unreadable = false;
+    const std::size_t count = std::min(search.cueFiles, kMaxFolderCueFiles);
+    for (std::size_t i = 0; i < count; ++i) {
+      const FolderListing::Entry& entry = listing->Entries()[listing->CueFiles()[i]];
+      FolderCueFile& file = search.read.emplace_back();
+      file.path = folder.prefix + entry.name;
+      file.stamp = entry.stamp;
+      file.verdict = file.stamp.exists ? Judge(folder, search, file, listing->Head(i)) : FolderCueVerdict::kUnreadable;
+      if (file.verdict == FolderCueVerdict::kNamesThisFile || file.verdict == FolderCueVerdict::kOnlyPair) {
+        search.taken = i;
+        return CueTextOutcome::kFound;
+      }
+      unreadable = unreadable || file.verdict == FolderCueVerdict::kUnreadable;
+    }
+    return unreadable ? CueTextOutcome::kUnreadable : CueTextOutcome::kAbsent;
+  }
   if (!platform::GetFileStamp(search.folder.c_str(), search.folderStamp)) return CueTextOutcome::kUnreadable;
 
   std::vector<std::pair<std::u16string, platform::FileStamp>> cues;
-  const std::u16string_view audioExtension = Extension(folder.audioName);
   search.listed = platform::ListFolder(search.folder.c_str(), [&](const platform::FolderEntry& entry) {
     if (entry.kind == platform::EntryKind::kFolder) return;
-    folder.files.emplace_back(entry.name);
+    folder.ownFiles.emplace_back(entry.name);
     if (IsCueName(entry.name)) {
       cues.emplace_back(entry.name, entry.stamp);
     } else if (SameName(Extension(entry.name), audioExtension) && !SameName(entry.name, folder.audioName)) {
@@ -155,23 +204,19 @@ CueTextOutcome FindFolderCueFile(const char16_t* audioPath, FolderCueSearch& sea
     }
   });
   if (!search.listed) return CueTextOutcome::kUnreadable;
-  std::sort(folder.files.begin(), folder.files.end(), FileNameLess);
+  std::sort(folder.ownFiles.begin(), folder.ownFiles.end(), FileNameLess);
   search.cueFiles = cues.size();
-  // Names equal but for letter case exist only where the file system tells
-  // case apart; they are then taken in code unit order.
   const std::size_t count = std::min(cues.size(), kMaxFolderCueFiles);
   std::partial_sort(cues.begin(), cues.begin() + static_cast<std::ptrdiff_t>(count), cues.end(),
-                    [](const auto& a, const auto& b) {
-                      const int order = platform::CompareFileNames(a.first, b.first);
-                      return order != 0 ? order < 0 : a.first < b.first;
-                    });
+                    [](const auto& a, const auto& b) { return CueOrder(a.first, b.first); });
 
   bool unreadable = false;
   for (std::size_t i = 0; i < count; ++i) {
     FolderCueFile& file = search.read.emplace_back();
     file.path = folder.prefix + cues[i].first;
     file.stamp = cues[i].second;  // as listed, before it is read
-    file.verdict = file.stamp.exists ? Judge(folder, search, file) : FolderCueVerdict::kUnreadable;
+    file.verdict = file.stamp.exists ? Judge(folder, search, file, ReadFolderCueHead(file.path.c_str()))
+                                     : FolderCueVerdict::kUnreadable;
     if (file.verdict == FolderCueVerdict::kNamesThisFile || file.verdict == FolderCueVerdict::kOnlyPair) {
       search.taken = i;
       return CueTextOutcome::kFound;
@@ -179,4 +224,83 @@ CueTextOutcome FindFolderCueFile(const char16_t* audioPath, FolderCueSearch& sea
     unreadable = unreadable || file.verdict == FolderCueVerdict::kUnreadable;
   }
   return unreadable ? CueTextOutcome::kUnreadable : CueTextOutcome::kAbsent;
+}
+
+bool FolderListing::List(std::u16string prefix, uint32_t* error) {
+  prefix_ = std::move(prefix);
+  entries_.clear();
+  fileNames_.clear();
+  extensions_.clear();
+  cueFiles_.clear();
+  byName_.clear();
+  heads_.clear();
+  const std::u16string folder = prefix_.empty() ? std::u16string(u".") : prefix_;
+  stamped_ = platform::GetFileStamp(folder.c_str(), stamp_);
+  listed_ = platform::ListFolder(
+      folder.c_str(),
+      [this](const platform::FolderEntry& entry) { entries_.push_back({std::u16string(entry.name), entry.kind, entry.stamp}); },
+      error);
+  if (!listed_) {
+    entries_.clear();
+    return false;
+  }
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    const Entry& entry = entries_[i];
+    if (entry.kind == platform::EntryKind::kFolder) continue;
+    fileNames_.push_back(entry.name);
+    if (IsCueName(entry.name)) cueFiles_.push_back(i);
+    extensions_.emplace_back(Extension(entry.name), 1);
+  }
+  std::sort(fileNames_.begin(), fileNames_.end(), FileNameLess);
+  byName_.resize(entries_.size());
+  for (std::size_t i = 0; i < byName_.size(); ++i) byName_[i] = i;
+  std::sort(byName_.begin(), byName_.end(),
+            [this](std::size_t a, std::size_t b) { return FileNameLess(entries_[a].name, entries_[b].name); });
+  std::sort(cueFiles_.begin(), cueFiles_.end(),
+            [this](std::size_t a, std::size_t b) { return CueOrder(entries_[a].name, entries_[b].name); });
+  heads_.resize(cueFiles_.size());
+  // One count per extension, as Windows compares them.
+  std::sort(extensions_.begin(), extensions_.end(), [](const auto& a, const auto& b) { return FileNameLess(a.first, b.first); });
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < extensions_.size(); ++i) {
+    if (kept > 0 && SameName(extensions_[kept - 1].first, extensions_[i].first)) {
+      ++extensions_[kept - 1].second;
+    } else if (kept++ != i) {
+      extensions_[kept - 1] = std::move(extensions_[i]);
+    }
+  }
+  extensions_.resize(kept);
+  return true;
+}
+
+std::size_t FolderListing::CountExtension(std::u16string_view extension) const {
+  const auto found = std::lower_bound(extensions_.begin(), extensions_.end(), extension,
+                                      [](const auto& a, std::u16string_view b) { return FileNameLess(a.first, b); });
+  return found != extensions_.end() && SameName(found->first, extension) ? found->second : 0;
+}
+
+std::size_t FolderListing::CountName(std::u16string_view name) const {
+  const auto [first, last] = std::equal_range(fileNames_.begin(), fileNames_.end(), name, FileNameLess);
+  return static_cast<std::size_t>(last - first);
+}
+
+bool FolderListing::FindStamp(std::u16string_view path, platform::FileStamp& stamp) const {
+  if (!Usable() || !path.starts_with(prefix_)) return false;
+  const std::u16string_view name = path.substr(prefix_.size());
+  if (name.empty() || std::any_of(name.begin(), name.end(), IsSeparator)) return false;
+  const auto [first, last] = std::equal_range(byName_.begin(), byName_.end(), name, EntryNameLess{entries_});
+  for (auto at = first; at != last; ++at) {
+    if (entries_[*at].name == name) {
+      stamp = entries_[*at].stamp;
+      return true;
+    }
+  }
+  if (first != last) return false;
+  stamp = platform::FileStamp{};
+  return true;
+}
+
+const FolderCueHead& FolderListing::Head(std::size_t i) {
+  if (!heads_[i].has_value()) heads_[i] = ReadFolderCueHead((prefix_ + entries_[cueFiles_[i]].name).c_str());
+  return *heads_[i];
 }
