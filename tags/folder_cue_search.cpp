@@ -17,9 +17,17 @@ std::u16string_view TrimBlanks(std::u16string_view text) {
   return text;
 }
 
+// The last name of a path written on Windows, as a FILE line names a file.
 std::u16string_view LastComponent(std::u16string_view path) {
   std::size_t at = path.size();
   while (at > 0 && !IsSeparator(path[at - 1])) --at;
+  return path.substr(at);
+}
+
+// The file name of a path on this system.
+std::u16string_view FileNameOf(std::u16string_view path) {
+  std::size_t at = path.size();
+  while (at > 0 && !platform::IsPathSeparator(path[at - 1])) --at;
   return path.substr(at);
 }
 
@@ -160,7 +168,7 @@ CueTextOutcome FindFolderCueFile(const char16_t* audioPath, FolderCueSearch& sea
   if (audioPath == nullptr || *audioPath == u'\0') return CueTextOutcome::kAbsent;
   const std::u16string_view path(audioPath);
   Folder folder;
-  folder.audioName = LastComponent(path);
+  folder.audioName = FileNameOf(path);
   folder.prefix.assign(path.substr(0, path.size() - folder.audioName.size()));
   if (folder.audioName.empty()) return CueTextOutcome::kAbsent;
   // With its separator: "C:\" is the drive's root, "C:" the drive's current
@@ -287,7 +295,7 @@ std::size_t FolderListing::CountName(std::u16string_view name) const {
 bool FolderListing::FindStamp(std::u16string_view path, platform::FileStamp& stamp) const {
   if (!Usable() || !path.starts_with(prefix_)) return false;
   const std::u16string_view name = path.substr(prefix_.size());
-  if (name.empty() || std::any_of(name.begin(), name.end(), IsSeparator)) return false;
+  if (name.empty() || std::any_of(name.begin(), name.end(), platform::IsPathSeparator)) return false;
   const auto [first, last] = std::equal_range(byName_.begin(), byName_.end(), name, EntryNameLess{entries_});
   for (auto at = first; at != last; ++at) {
     if (entries_[*at].name == name) {

@@ -44,6 +44,19 @@ TEST(FolderCueSearchTest, NamesCompareIgnoringLetterCase) {
   EXPECT_LT(platform::CompareFileNames(u"a.cue", u"B.cue"), 0);  // not by code unit: 'B' < 'a'
   EXPECT_LT(platform::CompareFileNames(u"CD1.cue", u"CD1.cue.cue"), 0);
   EXPECT_GT(platform::CompareFileNames(u"CD2.cue", u"cd10.cue"), 0);  // no number order, as Windows
+  // Every script with letter case, as the system's table folds them.
+  EXPECT_EQ(platform::CompareFileNames(u"Ǆ Ǉ Ǌ Ƀ ǳ", u"ǆ ǉ ǌ ƀ Ǳ"), 0);      // Latin Extended-B
+  EXPECT_EQ(platform::CompareFileNames(u"Ḁ Ỳ", u"ḁ ỳ"), 0);                  // Latin Extended Additional
+  EXPECT_EQ(platform::CompareFileNames(u"Աշուն", u"ԱՇՈՒՆ"), 0);              // Armenian
+  EXPECT_EQ(platform::CompareFileNames(u"ᏣᎳᎩ ꭰ", u"ᏣᎳᎩ Ꭰ"), 0);               // Cherokee
+  EXPECT_EQ(platform::CompareFileNames(u"Ⰰ ⓐ Ａ ａ", u"ⰰ Ⓐ ａ Ａ"), 0);          // Glagolitic, circled, full width
+  EXPECT_EQ(platform::CompareFileNames(u"ᾀ ἀ Ѐ Ӂ", u"ᾈ Ἀ ѐ ӂ"), 0);          // Greek Extended, Cyrillic
+  // Letters whose upper case is another letter's: they fold to nothing.
+  EXPECT_NE(platform::CompareFileNames(u"ı", u"I"), 0);
+  EXPECT_NE(platform::CompareFileNames(u"ſ", u"S"), 0);
+  EXPECT_NE(platform::CompareFileNames(u"ß", u"ẞ"), 0);
+  EXPECT_NE(platform::CompareFileNames(u"ς", u"Σ"), 0);
+  EXPECT_NE(platform::CompareFileNames(u"ǅ", u"Ǆ"), 0);
 }
 
 // A walk hands each lookup its listing of the folder: every search of the
