@@ -14,9 +14,11 @@
 
 class FolderListing;
 
-// A position as m:ss or m:ss.mmm (minutes of any length, seconds below 60,
-// milliseconds of three digits), in milliseconds. False for anything else
-// and for positions beyond the player's 32-bit milliseconds.
+// A position as plain seconds, m:ss or h:mm:ss (the first field of any
+// length, the others of two digits below 60), each with a fraction of one to
+// three digits after a dot (0:01.5, 90, 1:02:03.250), in milliseconds. False
+// for anything else and for positions beyond the player's 32-bit
+// milliseconds.
 bool ParsePosition(std::u16string_view text, int32_t& milliseconds);
 
 // A position in milliseconds as m:ss.mmm.

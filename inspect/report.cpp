@@ -1,5 +1,6 @@
 #include "inspect/report.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "tags/text_conversion.h"
@@ -41,7 +42,30 @@ void WriteJSONString(std::string& out, std::u16string_view text) {
   out += '"';
 }
 
+bool IsControl(char16_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
+
 }  // namespace
+
+std::u16string Printable(std::u16string_view text) {
+  if (std::none_of(text.begin(), text.end(), IsControl)) return std::u16string(text);
+  std::u16string out;
+  for (const char16_t c : text) {
+    switch (c) {
+      case u'\n': out += u"\\n"; continue;
+      case u'\r': out += u"\\r"; continue;
+      case u'\t': out += u"\\t"; continue;
+      default: break;
+    }
+    if (!IsControl(c)) {
+      out += c;
+      continue;
+    }
+    char escape[8];
+    std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
+    out += Widen(escape);
+  }
+  return out;
+}
 
 ReportObject& ReportObject::Add(std::string_view name, std::u16string_view text) {
   fields.emplace_back(std::string(name), std::u16string(text));
@@ -86,6 +110,7 @@ const T* ReportObject::Find(std::string_view name) const {
 
 const std::u16string* ReportObject::FindText(std::string_view name) const { return Find<std::u16string>(name); }
 const bool* ReportObject::FindFlag(std::string_view name) const { return Find<bool>(name); }
+const int64_t* ReportObject::FindNumber(std::string_view name) const { return Find<int64_t>(name); }
 
 const ReportObject* ReportObject::FindObject(std::string_view name) const {
   const auto* object = Find<std::unique_ptr<ReportObject>>(name);
@@ -104,7 +129,7 @@ void ReportObject::WriteText(std::u16string& out, int depth) const {
     out += u':';
     if (const auto* text = std::get_if<std::u16string>(&value)) {
       out += u' ';
-      out += *text;
+      out += Printable(*text);
       out += u'\n';
     } else if (const auto* number = std::get_if<int64_t>(&value)) {
       out += u' ';
@@ -129,7 +154,7 @@ void ReportObject::WriteLine(std::u16string& out, std::size_t first) const {
     out += Widen(name);
     out += u": ";
     if (const auto* text = std::get_if<std::u16string>(&value)) {
-      out += *text;
+      out += Printable(*text);
     } else if (const auto* number = std::get_if<int64_t>(&value)) {
       out += Widen(std::to_string(*number));
     } else if (const auto* flag = std::get_if<bool>(&value)) {

@@ -37,6 +37,14 @@ enum class InputState { kReadable, kMissing, kDirectory, kNotRegular, kNoPermiss
 // Looks at a path without reading it: a FIFO or a device is never opened.
 InputState CheckInput(const std::u16string& path);
 
+// Why the file at `path` cannot be opened for reading, in the system's
+// words; empty when it opens.
+std::u16string OpenErrorText(const std::u16string& path);
+
+// How many characters a line of the console of standard error holds; 80
+// where it cannot be told.
+std::size_t ErrorConsoleWidth();
+
 // The separator that the system puts between a folder and a name.
 extern const char16_t kPathSeparator;
 

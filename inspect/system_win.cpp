@@ -123,12 +123,49 @@ InputState CheckInput(const std::u16string& path) {
   return InputState::kReadable;
 }
 
+// The system's message for an error number, without its line end.
+std::u16string ErrorMessage(DWORD error) {
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                          FORMAT_MESSAGE_IGNORE_INSERTS,
+                                      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::u16string message = u"Windows error " + Number(error);
+  if (length > 0 && text != nullptr) {
+    std::u16string words(platform::AsUtf16(text), length);
+    while (!words.empty() && (words.back() == u'\n' || words.back() == u'\r' || words.back() == u' ' ||
+                              words.back() == u'.')) {
+      words.pop_back();
+    }
+    if (!words.empty()) message += u": " + words;
+  }
+  LocalFree(text);
+  return message;
+}
+
+std::u16string OpenErrorText(const std::u16string& path) {
+  if (CheckInput(path) == InputState::kNotRegular) return u"not a regular file";
+  const HANDLE file = CreateFileW(platform::AsWide(path.c_str()), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    CloseHandle(file);
+    return {};
+  }
+  return ErrorMessage(GetLastError());
+}
+
+std::size_t ErrorConsoleWidth() {
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info)) return 80;
+  const int width = info.srWindow.Right - info.srWindow.Left + 1;
+  return width > 0 ? static_cast<std::size_t>(width) : 80;
+}
+
 std::u16string FolderErrorText(uint32_t error) {
   switch (error) {
     case ERROR_ACCESS_DENIED: return u"no permission to read it";
     case ERROR_PATH_NOT_FOUND:
     case ERROR_FILE_NOT_FOUND: return u"no such folder";
-    default: return u"Windows error " + Number(error);
+    default: return ErrorMessage(error);
   }
 }
 

@@ -21,7 +21,8 @@ constexpr int kMaxDepth = 128;
 
 void Walk(const std::u16string& folder, int depth, std::set<FolderIdentity>& walked, WalkVisitor& visitor) {
   FolderIdentity identity;
-  if (GetFolderIdentity(folder, identity) ? !walked.insert(identity).second : depth > kMaxDepth) return;
+  const bool known = GetFolderIdentity(folder, identity);
+  if (known ? !walked.insert(identity).second : depth > kMaxDepth) return;
   visitor.Folder(folder);
   FolderListing listing;
   uint32_t error = 0;
@@ -38,7 +39,8 @@ void Walk(const std::u16string& folder, int depth, std::set<FolderIdentity>& wal
     if (entry.kind == platform::EntryKind::kFolder) {
       Walk(EntryPath(listing.Prefix(), entry.name), depth + 1, walked, visitor);
     } else if (IsPlayable(entry.name)) {
-      visitor.File(listing.Prefix() + entry.name, entry.kind == platform::EntryKind::kFile, listing);
+      visitor.File(listing.Prefix() + entry.name, entry.kind == platform::EntryKind::kFile, listing,
+                   known ? &identity : nullptr);
     }
   }
 }
@@ -58,8 +60,7 @@ bool IsPlayable(std::u16string_view name) {
   return false;
 }
 
-void WalkFolder(const std::u16string& root, WalkVisitor& visitor) {
-  std::set<FolderIdentity> walked;
+void WalkFolder(const std::u16string& root, WalkVisitor& visitor, std::set<FolderIdentity>& walked) {
   Walk(root, 0, walked, visitor);
 }
 
