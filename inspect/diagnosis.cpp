@@ -553,7 +553,17 @@ Diagnosis Diagnose(const std::u16string& path, const CueLookupReport& lookup, co
   const bool stopped = winner != nullptr && !lookup.parseComplete;
   result.verdict = stopped ? u"stopped" : sheet != nullptr ? u"navigable" : unreadable ? u"unreadable" : u"no-sheet";
   const bool apeAbsent = !lookup.sources.empty() && lookup.sources[0].ape.status == APECueStatus::kNoTag;
-  result.facts = ReadFileFacts(path, apeAbsent && sheet == nullptr);
+  // Only the headers of FLAC and WAV files tell more than the size, and the
+  // listing of the folder tells that.
+  platform::FileStamp stamp;
+  const std::u16string_view extension = FileName(path).substr(Stem(FileName(path)).size());
+  const bool headerTells = SameName(extension, u".flac") || SameName(extension, u".fla") || SameName(extension, u".wav");
+  if (sheet != nullptr && !headerTells && listing != nullptr && listing->FindStamp(path, stamp) && stamp.exists) {
+    result.facts.opened = true;
+    result.facts.size = stamp.size;
+  } else {
+    result.facts = ReadFileFacts(path, apeAbsent && sheet == nullptr);
+  }
   const FileFacts& facts = result.facts;
 
   if (sheet != nullptr || stopped) AddWarnings(path, lookup, sheet, facts, result.warnings);

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string_view>
-#include <vector>
 
 #include "inspect/inspection.h"
 #include "platform/file.h"
@@ -12,9 +14,29 @@
 namespace inspect {
 namespace {
 
+// How much of the end of a file is looked at for a FLAC frame header (where
+// STREAMINFO does not tell the largest frame), and for an APEv2 tag that
+// other bytes follow: an ID3v1 or a Lyrics3 tag, or a few KiB of junk.
 constexpr uint32_t kTailBytes = 64 * 1024;
+constexpr uint32_t kTagTailBytes = 16 * 1024;
 constexpr int kMaxBlocks = 1024;
 constexpr uint32_t kMaxTagItems = 1024;
+
+// Bytes read from a file, not set before they are read.
+class Bytes {
+ public:
+  explicit Bytes(uint64_t size) : size_(static_cast<std::size_t>(size)), bytes_(new unsigned char[size_]) {}
+  unsigned char* data() { return bytes_.get(); }
+  const unsigned char* data() const { return bytes_.get(); }
+  std::size_t size() const { return size_; }
+  unsigned char operator[](std::size_t i) const { return bytes_[i]; }
+  const unsigned char* begin() const { return data(); }
+  const unsigned char* end() const { return data() + size_; }
+
+ private:
+  std::size_t size_;
+  std::unique_ptr<unsigned char[]> bytes_;
+};
 
 std::u16string Widen(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 std::u16string Number(uint64_t value) { return Widen(std::to_string(value)); }
@@ -28,6 +50,34 @@ uint32_t BigEndian(const unsigned char* b, int count) {
 uint32_t LittleEndian32(const unsigned char* b) {
   return uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 | uint32_t{b[3]} << 24;
 }
+
+// A file whose first bytes are read once: the headers of a FLAC or WAV
+// file lie there, and each would otherwise be a read of its own.
+class HeadFirstSource final : public ByteSource {
+ public:
+  explicit HeadFirstSource(ByteSource& file) : file_(file) {}
+
+  bool GetSize(uint64_t& size) override { return file_.GetSize(size); }
+
+  bool Read(uint64_t offset, void* buffer, uint32_t count, uint32_t& bytesRead) override {
+    if (!headRead_) {
+      headRead_ = true;
+      if (!file_.Read(0, head_, sizeof head_, headSize_)) headSize_ = 0;
+    }
+    if (offset + count <= headSize_ || (headSize_ < sizeof head_ && offset <= headSize_)) {
+      bytesRead = static_cast<uint32_t>(std::min<uint64_t>(count, headSize_ - offset));
+      std::copy_n(head_ + offset, bytesRead, static_cast<unsigned char*>(buffer));
+      return true;
+    }
+    return file_.Read(offset, buffer, count, bytesRead);
+  }
+
+ private:
+  ByteSource& file_;
+  bool headRead_ = false;
+  unsigned char head_[4096];
+  uint32_t headSize_ = 0;
+};
 
 bool ReadAt(ByteSource& source, uint64_t offset, void* buffer, uint32_t count) {
   uint32_t got = 0;
@@ -49,7 +99,7 @@ std::u16string Duration(int64_t milliseconds) { return FormatPosition(static_cas
 // ---- FLAC ------------------------------------------------------------------
 
 struct StreamInfo {
-  uint32_t minBlock = 0, maxBlock = 0, minFrame = 0, sampleRate = 0, channels = 0, bitsPerSample = 0;
+  uint32_t minBlock = 0, maxBlock = 0, minFrame = 0, maxFrame = 0, sampleRate = 0, channels = 0, bitsPerSample = 0;
   uint64_t totalSamples = 0;
 };
 
@@ -58,6 +108,7 @@ StreamInfo ParseStreamInfo(const unsigned char* b) {
   info.minBlock = BigEndian(b, 2);
   info.maxBlock = BigEndian(b + 2, 2);
   info.minFrame = BigEndian(b + 4, 3);
+  info.maxFrame = BigEndian(b + 7, 3);
   info.sampleRate = BigEndian(b + 10, 3) >> 4;
   info.channels = (b[12] >> 1 & 7) + 1;
   info.bitsPerSample = ((b[12] & 1) << 4 | b[13] >> 4) + 1;
@@ -128,7 +179,7 @@ uint64_t FrameEnd(const unsigned char* b, std::size_t left, const StreamInfo& in
 
 // Where the last whole frame of `tail` (the file's last bytes) ends, in
 // samples; 0 when no frame header is found there.
-uint64_t LastFrameEnd(const std::vector<unsigned char>& tail, const StreamInfo& info) {
+uint64_t LastFrameEnd(const Bytes& tail, const StreamInfo& info) {
   for (std::size_t i = tail.size(); i-- > 0;) {
     if (tail[i] != 0xFF) continue;
     if (const uint64_t end = FrameEnd(tail.data() + i, tail.size() - i, info); end != 0) return end;
@@ -195,9 +246,12 @@ void ReadFLAC(ByteSource& source, uint64_t start, FileFacts& facts) {
                      Number(audioBytes) + u" bytes follow the metadata";
     }
   }
-  // The last frame tells how far the audio reaches.
-  const uint64_t tailSize = std::min<uint64_t>(audioBytes, kTailBytes);
-  std::vector<unsigned char> tail(static_cast<std::size_t>(tailSize));
+  // The last frame tells how far the audio reaches; the last two frames'
+  // worth of bytes hold its header.
+  const uint64_t tailSize =
+      std::min<uint64_t>(audioBytes, info.maxFrame > 0 ? std::min<uint64_t>(2 * uint64_t{info.maxFrame} + 32, kTailBytes)
+                                                       : kTailBytes);
+  Bytes tail(tailSize);
   if (!ReadAt(source, facts.size - tailSize, tail.data(), static_cast<uint32_t>(tailSize))) return;
   const uint64_t end = LastFrameEnd(tail, info);
   if (end != 0 && end < info.totalSamples) {
@@ -286,24 +340,31 @@ bool TagHasCueSheet(ByteSource& source, uint64_t footer, const unsigned char* b)
 }
 
 void FindMisplacedTag(ByteSource& source, FileFacts& facts) {
-  const uint64_t tailSize = std::min<uint64_t>(facts.size, kTailBytes);
-  std::vector<unsigned char> tail(static_cast<std::size_t>(tailSize));
+  const uint64_t tailSize = std::min<uint64_t>(facts.size, kTagTailBytes);
+  Bytes tail(tailSize);
   if (tailSize < 32 || !ReadAt(source, facts.size - tailSize, tail.data(), static_cast<uint32_t>(tailSize))) return;
   const uint64_t base = facts.size - tailSize;
   const bool id3v1 = facts.size >= 128 && tailSize >= 128 && tail[tailSize - 128] == 'T' &&
                      tail[tailSize - 127] == 'A' && tail[tailSize - 126] == 'G';
+  // The last footer of the tail: the tag nearest the end.
   constexpr std::string_view kPreamble = "APETAGEX";
-  for (std::size_t i = tail.size() - 32 + 1; i-- > 0;) {
-    if (std::string_view(reinterpret_cast<char*>(tail.data()) + i, 8) != kPreamble) continue;
+  const std::boyer_moore_horspool_searcher preamble(kPreamble.begin(), kPreamble.end());
+  std::optional<std::size_t> last;
+  for (auto at = tail.begin(); at + 32 <= tail.end();) {
+    at = std::search(at, tail.end() - 24, preamble);
+    if (at == tail.end() - 24) break;
+    if ((at[23] & 0x20) == 0) last = static_cast<std::size_t>(at - tail.begin());  // a footer, not a header
+    ++at;
+  }
+  if (last.has_value()) {
+    const std::size_t i = *last;
     const unsigned char* b = tail.data() + i;
-    if ((b[23] & 0x20) != 0) continue;  // a tag's header, not its footer
     const uint64_t end = base + i + 32;
     if (end == facts.size || (id3v1 && end == facts.size - 128)) return;  // where the plug-in reads it
     if (TagHasCueSheet(source, base + i, b)) {
       facts.misplacedCueTag = true;
       facts.bytesAfterTag = facts.size - end;
     }
-    return;
   }
 }
 
@@ -314,7 +375,8 @@ FileFacts ReadFileFacts(const std::u16string& path, bool lookForTag) {
   platform::File file;
   if (!file.Open(path.c_str(), platform::FileAccess::kRandomAccess) || !file.GetSize(facts.size)) return facts;
   facts.opened = true;
-  FileByteSource source(file);
+  FileByteSource fileSource(file);
+  HeadFirstSource source(fileSource);
   unsigned char head[10] = {};
   uint32_t got = 0;
   source.Read(0, head, sizeof head, got);

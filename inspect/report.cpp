@@ -15,30 +15,43 @@ void Indent(std::u16string& out, int depth) { out.append(static_cast<std::size_t
 // character is kept: a pair of surrogates is one character of four bytes,
 // and a lone surrogate (from a broken UTF-16 file, or a native file name
 // byte that is no UTF-8) is written as its \u escape.
+const char* ShortEscape(char16_t c) {
+  switch (c) {
+    case u'"': return "\\\"";
+    case u'\\': return "\\\\";
+    case u'\n': return "\\n";
+    case u'\r': return "\\r";
+    case u'\t': return "\\t";
+    default: return nullptr;
+  }
+}
+
 void WriteJSONString(std::string& out, std::u16string_view text) {
   out += '"';
+  std::size_t plain = 0;  // the start of the run of characters that need no escape
+  const auto flush = [&](std::size_t end) {
+    if (end > plain) out += ToUtf8String(text.substr(plain, end - plain));
+  };
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char16_t c = text[i];
-    switch (c) {
-      case u'"': out += "\\\""; continue;
-      case u'\\': out += "\\\\"; continue;
-      case u'\n': out += "\\n"; continue;
-      case u'\r': out += "\\r"; continue;
-      case u'\t': out += "\\t"; continue;
-      default: break;
-    }
     const bool high = c >= 0xD800 && c <= 0xDBFF;
     if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      out += ToUtf8String(text.substr(i, 2));
       ++i;
-    } else if (c < 0x20 || (c >= 0xD800 && c <= 0xDFFF)) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
+      continue;
+    }
+    const char* escape = ShortEscape(c);
+    if (escape == nullptr && c >= 0x20 && (c < 0xD800 || c > 0xDFFF)) continue;
+    flush(i);
+    plain = i + 1;
+    if (escape != nullptr) {
       out += escape;
     } else {
-      out += ToUtf8String(std::u16string_view(&c, 1));
+      char code[8];
+      std::snprintf(code, sizeof code, "\\u%04x", static_cast<unsigned>(c));
+      out += code;
     }
   }
+  flush(text.size());
   out += '"';
 }
 
