@@ -5,6 +5,7 @@
 
 #include "inspect/file_facts.h"
 #include "inspect/system.h"
+#include "inspect/walk.h"
 #include "platform/code_page.h"
 #include "tags/folder_cue_search.h"
 
@@ -193,10 +194,30 @@ Finding Unreadable(std::u16string what, const std::u16string& path) {
 
 std::u16string OverLimit() { return u"over the " + Number(kCueTextLimit / (1024 * 1024)) + u" MiB limit for cue text"; }
 
-// Whether the cue file `name` that the folder search refused may be this
-// file's own: a sheet that names a file not in the folder, or no file, in a
-// folder with at least as many cue files as files of this kind.
-bool MayBeOwn(const FolderCueSearch& folder) { return folder.sameExtensionFiles + 1 <= folder.cueFiles; }
+// Whether the cue file at `cuePath` is named after another file of the
+// folder, as that file's own cue file (place 3 or 4 of that file).
+bool NamedAfterAnotherFile(std::u16string_view cuePath, std::u16string_view audio, const FolderListing* listing) {
+  if (listing == nullptr) return false;
+  const std::u16string_view stem = Stem(FileName(cuePath));
+  const std::u16string prefix = std::u16string(stem) + u'.';
+  const std::vector<std::u16string>& names = listing->FileNames();
+  auto at = std::lower_bound(names.begin(), names.end(), prefix,
+                             [](const std::u16string& a, const std::u16string& b) { return platform::CompareFileNames(a, b) < 0; });
+  for (; at != names.end() && at->size() > prefix.size() && SameName(std::u16string_view(*at).substr(0, prefix.size()), prefix);
+       ++at) {
+    if (!SameName(*at, FileName(audio)) && !SameName(*at, FileName(cuePath)) && IsPlayable(*at)) return true;
+  }
+  return false;
+}
+
+// Whether a cue file that the folder search refused may be this file's own:
+// not named after another file of the folder, and naming a file that is not
+// there, or none, in a folder with at least as many cue files as files of
+// this kind.
+bool MayBeOwn(const FolderCueSearch& folder, const FolderCueFile& file, std::u16string_view audio,
+              const FolderListing* listing) {
+  return folder.sameExtensionFiles + 1 <= folder.cueFiles && !NamedAfterAnotherFile(file.path, audio, listing);
+}
 
 // A cue file of the folder past the first kMaxFolderCueFiles by name whose
 // FILE line names this file, or its name with another extension.
@@ -229,14 +250,14 @@ std::optional<Finding> FolderFinding(const std::u16string& audio, const FolderCu
     const std::u16string name = Quoted(FileName(file.path));
     switch (file.verdict) {
       case FolderCueVerdict::kNamesMissingFile:
-        if (!MayBeOwn(folder)) break;
+        if (!MayBeOwn(folder, file, audio, listing)) break;
         return Finding{"names-missing-file",
                        name + u" names " + Quoted(file.named) + u", which is not in the folder; with " +
                            Number(folder.cueFiles) + u" cue files and " + Number(folder.sameExtensionFiles + 1) +
                            u" files of this kind there, the plug-in cannot tell whose it is",
                        u"if " + name + u" is this file's cue sheet, rename it to " + Quoted(own)};
       case FolderCueVerdict::kNamesNoFile:
-        if (!MayBeOwn(folder)) break;
+        if (!MayBeOwn(folder, file, audio, listing)) break;
         return Finding{"names-no-file",
                        name + u" has no FILE line in its first " + Number(kFolderCueScanBytes / 1024) +
                            u" KiB, so the plug-in cannot tell whose it is",

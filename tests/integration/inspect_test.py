@@ -488,6 +488,8 @@ REASONS = [
      "album.wav", "no-sheet", "names-several-files", '"a.wav" and "b.wav"'),
     ("names-no-file", {"album.wav": wav_bytes, "x.cue": cue(*TRACKS)}, "album.wav", "no-sheet", "names-no-file",
      '"x.cue" has no FILE line'),
+    ("another file's own cue file", {"a.wav": wav_bytes, "a.cue": cue(*TRACKS), "b.mp3": wav_bytes}, "b.mp3",
+     "no-sheet", "image-without-sheet", "no cue text"),
     ("cue-limit", {"album.wav": wav_bytes, "z.cue": cue('FILE "album.wav" WAVE', *TRACKS),
                    **{f"other{n:02d}.cue": cue(f'FILE "other{n:02d}.wav" WAVE', *TRACKS) for n in range(16)}},
      "album.wav", "no-sheet", "cue-limit", '"z.cue" names this file'),
