@@ -6,8 +6,12 @@ and an embedded cover (flac, metaflac), a WavPack file with an APEv2 cue sheet
 (wavpack), a WAV file with a .cue file beside it, and an MP3 file with an ID3v2
 cover and no cue sheet (mutagen). One file of each kind is written; the
 albums hold hard links to them, so the library costs little disk space.
+With --flat, it writes instead one folder, flat-N, of N files for each N given:
+all but 20 of them MP3 files, "all my MP3s in one folder", and 20 cue files of
+other discs, which the folder search of each MP3 file reads.
 
     /usr/bin/python3 make_library.py OUTPUT_DIR ALBUMS
+    /usr/bin/python3 make_library.py --flat OUTPUT_DIR N...
 """
 
 import os
@@ -52,5 +56,25 @@ def main(output, albums):
             os.link(os.path.join(source, name), os.path.join(album, name))
 
 
+def flat(output, counts):
+    source = os.path.join(output, ".prototypes")
+    if not os.path.exists(os.path.join(source, "album.mp3")):
+        prototypes(source)
+    for count in counts:
+        folder = os.path.join(output, f"flat-{count}")
+        if os.path.isdir(folder) and len(os.listdir(folder)) == count:
+            continue
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+        for i in range(20):
+            with open(os.path.join(folder, f"Disc {i:02d}.cue"), "w", encoding="utf-8") as f:
+                f.write(sheet().replace("album.wav", f"Disc {i:02d}.wav"))
+        for i in range(count - 20):
+            os.link(os.path.join(source, "album.mp3"), os.path.join(folder, f"Track {i:05d}.mp3"))
+
+
 if __name__ == "__main__":
-    main(os.path.abspath(sys.argv[1]), int(sys.argv[2]))
+    if sys.argv[1] == "--flat":
+        flat(os.path.abspath(sys.argv[2]), [int(n) for n in sys.argv[3:]])
+    else:
+        main(os.path.abspath(sys.argv[1]), int(sys.argv[2]))

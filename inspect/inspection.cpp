@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "inspect/diagnosis.h"
 #include "navigation/cue_sheet_cache.h"
 #include "navigation/navigator.h"
 #include "platform/code_page.h"
@@ -14,22 +15,37 @@ bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 }  // namespace
 
 bool ParsePosition(std::u16string_view text, int32_t& milliseconds) {
-  const std::size_t colon = text.find(u':');
-  if (colon == 0 || colon == std::u16string_view::npos) return false;
-  int64_t minutes = 0;
-  for (std::size_t i = 0; i < colon; ++i) {
-    if (!IsDigit(text[i]) || minutes > INT32_MAX / 60000) return false;
-    minutes = minutes * 10 + (text[i] - u'0');
+  // The fraction: one to three digits after a dot.
+  int64_t fraction = 0;
+  if (const std::size_t dot = text.find(u'.'); dot != std::u16string_view::npos) {
+    const std::u16string_view digits = text.substr(dot + 1);
+    if (digits.empty() || digits.size() > 3) return false;
+    for (std::size_t i = 0; i < 3; ++i) {
+      if (i < digits.size() && !IsDigit(digits[i])) return false;
+      fraction = fraction * 10 + (i < digits.size() ? digits[i] - u'0' : 0);
+    }
+    text = text.substr(0, dot);
   }
-  const std::u16string_view rest = text.substr(colon + 1);
-  if (rest.size() != 2 && (rest.size() != 6 || rest[2] != u'.')) return false;
-  for (std::size_t i = 0; i < rest.size(); ++i) {
-    if (i != 2 && !IsDigit(rest[i])) return false;
+  // Up to three fields: the first of any length, the others of two digits
+  // below 60.
+  int64_t total = 0;
+  int fields = 0;
+  while (true) {
+    const std::size_t colon = text.find(u':');
+    const std::u16string_view field = text.substr(0, colon);
+    if (field.empty() || (fields > 0 && field.size() != 2) || ++fields > 3) return false;
+    int64_t value = 0;
+    for (const char16_t c : field) {
+      if (!IsDigit(c) || value > INT32_MAX) return false;
+      value = value * 10 + (c - u'0');
+    }
+    if (fields > 1 && value >= 60) return false;
+    total = total * 60 + value;
+    if (total > INT32_MAX) return false;
+    if (colon == std::u16string_view::npos) break;
+    text = text.substr(colon + 1);
   }
-  const int64_t seconds = (rest[0] - u'0') * 10 + (rest[1] - u'0');
-  if (seconds >= 60) return false;
-  const int64_t fraction = rest.size() == 6 ? (rest[3] - u'0') * 100 + (rest[4] - u'0') * 10 + (rest[5] - u'0') : 0;
-  const int64_t total = minutes * 60000 + seconds * 1000 + fraction;
+  total = total * 1000 + fraction;
   if (total > INT32_MAX) return false;
   milliseconds = static_cast<int32_t>(total);
   return true;
@@ -50,11 +66,16 @@ namespace {
 std::u16string Widen(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 std::u16string Number(uint64_t value) { return Widen(std::to_string(value)); }
 
-const char* PlaceName(CueSource source) {
-  switch (source) {
+// The six places, as the user guide names them.
+const char* PlaceName(const std::u16string& audio, const CueSourceReport& place) {
+  std::u16string wholeName;
+  switch (place.source) {
     case CueSource::kAPEv2Item: return "APEv2 tag, item CUESHEET";
     case CueSource::kFLACComment: return "FLAC comment CUESHEET";
-    case CueSource::kSideFile: return "cue file beside the audio file";
+    case CueSource::kSideFile:
+      return GetWholeNameCuePath(audio.c_str(), wholeName) && wholeName == place.path
+                 ? "cue file named after the whole file name"
+                 : "cue file named after the audio file";
     case CueSource::kFolderCueFile: return "cue file in the folder whose FILE line names the audio file";
     case CueSource::kFLACCueBlock: return "FLAC CUESHEET block";
   }
@@ -69,24 +90,6 @@ const char* OutcomeName(const CueSourceReport& place) {
     case CueTextOutcome::kUnreadable: return "unreadable";
   }
   return "";
-}
-
-// Why no libFLAC is bound: one that lacks a function, one that is there but
-// would not load, or none found where it was looked for.
-std::u16string NoLibFLAC(const InspectOptions& options) {
-  std::u16string path;
-  if (const char* missing = GetFLACMissingFunction(path)) {
-    return u"libFLAC.dll" + (path.empty() ? u"" : u" at " + path) + u" lacks the function " + Widen(missing) +
-           u" that the plug-in needs";
-  }
-  std::u16string where;
-  bool unloadable = false;
-  for (const inspect::FLACCandidate& candidate : options.flacCandidates) {
-    where += candidate.path + (candidate.problem.empty() ? u"" : u" (" + candidate.problem + u")") + u", then ";
-    unloadable = unloadable || !candidate.problem.empty();
-  }
-  return (unloadable ? u"libFLAC.dll could not be loaded (looked for: " : u"libFLAC.dll not found (looked for: ") +
-         where + u"the system's search for libFLAC.dll)";
 }
 
 std::u16string OverLimit() {
@@ -150,7 +153,7 @@ void AddFolderSearch(ReportObject& row, const FolderCueSearch& folder) {
   }
 }
 
-std::u16string Reason(const CueSourceReport& place, const InspectOptions& options) {
+std::u16string Reason(const CueSourceReport& place, const InspectOptions& options, const inspect::FileFacts& facts) {
   if (!place.consulted) return u"an earlier place gave the cue sheet";
   if (place.noTrack) {
     return place.source == CueSource::kFLACCueBlock ? u"a CUESHEET block without a track that can be timed"
@@ -160,7 +163,12 @@ std::u16string Reason(const CueSourceReport& place, const InspectOptions& option
     case CueSource::kAPEv2Item: {
       const std::u16string where = place.ape.beforeID3v1 ? u" (the tag stands before an ID3v1 tag)" : u"";
       switch (place.ape.status) {
-        case APECueStatus::kNoTag: return u"no APEv2 tag at the end of the file, nor before an ID3v1 tag";
+        case APECueStatus::kNoTag:
+          if (facts.misplacedCueTag) {
+            return u"an APEv2 tag with a CUESHEET item, but followed by " + Number(facts.bytesAfterTag) +
+                   u" other bytes: the plug-in reads a tag only at the end of the file or right before an ID3v1 tag";
+          }
+          return u"no APEv2 tag at the end of the file, nor right before an ID3v1 tag";
         case APECueStatus::kNoItem: return u"an APEv2 tag without a CUESHEET item" + where;
         case APECueStatus::kFound: return u"a CUESHEET item of " + Number(place.ape.itemBytes) + u" bytes" + where;
         case APECueStatus::kUnreadable: return u"the file could not be read";
@@ -170,7 +178,7 @@ std::u16string Reason(const CueSourceReport& place, const InspectOptions& option
     }
     case CueSource::kFLACComment:
       switch (place.flac) {
-        case FLACReadStatus::kLibraryMissing: return NoLibFLAC(options);
+        case FLACReadStatus::kLibraryMissing: return inspect::NoLibFLAC(options);
         case FLACReadStatus::kNotFLAC: return u"not a FLAC file";
         case FLACReadStatus::kTooManyBlocks:
           return u"a FLAC file of more than " + Number(kMaxFLACBlocks) +
@@ -328,30 +336,37 @@ void AddPosition(ReportObject& out, const CueSheet* sheet, int32_t at) {
 
 }  // namespace
 
-bool InspectFile(const std::u16string& path, const InspectOptions& options, ReportObject& report) {
+bool InspectFile(const std::u16string& path, const InspectOptions& options, ReportObject& report,
+                 FolderListing* listing) {
   CueSheetCache cache;
   CueLookupReport lookup;
-  const CueSheet* sheet = cache.GetCueSheet(path.c_str(), lookup);
-  report.Add("file", path);
-
-  ReportList& places = report.AddList("sources");
+  const CueSheet* sheet = cache.GetCueSheet(path.c_str(), lookup, listing);
   const CueSourceReport* winner = nullptr;
   for (const CueSourceReport& place : lookup.sources) {
+    if (place.consulted && place.outcome == CueTextOutcome::kFound) winner = &place;
+  }
+  // A cue file whose parse stopped is answered from the second lookup on.
+  const bool secondLookup = sheet == nullptr && winner != nullptr;
+  if (secondLookup) sheet = cache.GetCueSheet(path.c_str());
+  const inspect::Diagnosis diagnosis = inspect::Diagnose(path, lookup, sheet, listing, options);
+
+  report.Add("file", path);
+  ReportList& places = report.AddList("sources");
+  for (const CueSourceReport& place : lookup.sources) {
     ReportObject& row = places.Append();
-    row.Add("place", PlaceName(place.source));
+    row.Add("place", PlaceName(path, place));
     if ((place.source == CueSource::kSideFile || place.source == CueSource::kFolderCueFile) && !place.path.empty()) {
       row.Add("path", place.path);
     }
-    row.Add("outcome", OutcomeName(place)).Add("reason", Reason(place, options));
+    row.Add("outcome", OutcomeName(place)).Add("reason", Reason(place, options, diagnosis.facts));
     if (place.consulted && place.source == CueSource::kFolderCueFile) AddFolderSearch(row, place.folder);
-    if (place.consulted && place.outcome == CueTextOutcome::kFound) winner = &place;
   }
 
   std::u16string flacPath;
   if (GetFLACLibraryPath(flacPath)) {
     report.Add("libflac", flacPath);
   } else {
-    report.Add("libflac", NoLibFLAC(options));
+    report.Add("libflac", inspect::NoLibFLAC(options));
   }
 
   if (winner != nullptr) {
@@ -364,12 +379,18 @@ bool InspectFile(const std::u16string& path, const InspectOptions& options, Repo
                               Number(static_cast<uint64_t>(lookup.parseStop.line)) + u", has no INDEX 01 line");
     }
   }
-  // A cue file whose parse stopped is answered from the second lookup on.
-  if (sheet == nullptr && winner != nullptr) {
-    sheet = cache.GetCueSheet(path.c_str());
-    if (sheet != nullptr) report.Add("note", "the plug-in answers with this sheet from the second lookup of the file on");
+  if (secondLookup && sheet != nullptr) {
+    report.Add("note", "the plug-in uses this sheet from its second look at the file, a fifth of a second after "
+                       "the file starts playing: the tracks before the stop work");
   }
   report.Add("navigable", sheet != nullptr);
+  report.Add("verdict", diagnosis.verdict);
+  report.Add("reason", diagnosis.reason.code.c_str()).Add("why", diagnosis.reason.why);
+  report.Add("fix", diagnosis.reason.fix);
+  ReportList& warnings = report.AddList("warnings");
+  for (const inspect::Finding& warning : diagnosis.warnings) {
+    warnings.Append().Add("code", warning.code.c_str()).Add("why", warning.why).Add("fix", warning.fix);
+  }
   if (sheet != nullptr) AddSheet(report, *sheet);
   if (options.at.has_value()) AddPosition(report, sheet, *options.at);
   return sheet != nullptr;

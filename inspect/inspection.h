@@ -12,9 +12,13 @@
 #include "inspect/report.h"
 #include "inspect/system.h"
 
-// A position as m:ss or m:ss.mmm (minutes of any length, seconds below 60,
-// milliseconds of three digits), in milliseconds. False for anything else
-// and for positions beyond the player's 32-bit milliseconds.
+class FolderListing;
+
+// A position as plain seconds, m:ss or h:mm:ss (the first field of any
+// length, the others of two digits below 60), each with a fraction of one to
+// three digits after a dot (0:01.5, 90, 1:02:03.250), in milliseconds. False
+// for anything else and for positions beyond the player's 32-bit
+// milliseconds.
 bool ParsePosition(std::u16string_view text, int32_t& milliseconds);
 
 // A position in milliseconds as m:ss.mmm.
@@ -28,4 +32,5 @@ struct InspectOptions {
 // Runs the plug-in's own lookup for `path` (a fresh cache, as the plug-in's
 // first lookup of the file) and writes what it saw into `report`. True when
 // the file has a cue sheet.
-bool InspectFile(const std::u16string& path, const InspectOptions& options, ReportObject& report);
+bool InspectFile(const std::u16string& path, const InspectOptions& options, ReportObject& report,
+                 FolderListing* listing = nullptr);

@@ -1,5 +1,6 @@
 #include "inspect/report.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "tags/text_conversion.h"
@@ -14,34 +15,70 @@ void Indent(std::u16string& out, int depth) { out.append(static_cast<std::size_t
 // character is kept: a pair of surrogates is one character of four bytes,
 // and a lone surrogate (from a broken UTF-16 file, or a native file name
 // byte that is no UTF-8) is written as its \u escape.
+const char* ShortEscape(char16_t c) {
+  switch (c) {
+    case u'"': return "\\\"";
+    case u'\\': return "\\\\";
+    case u'\n': return "\\n";
+    case u'\r': return "\\r";
+    case u'\t': return "\\t";
+    default: return nullptr;
+  }
+}
+
 void WriteJSONString(std::string& out, std::u16string_view text) {
   out += '"';
+  std::size_t plain = 0;  // the start of the run of characters that need no escape
+  const auto flush = [&](std::size_t end) {
+    if (end > plain) out += ToUtf8String(text.substr(plain, end - plain));
+  };
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char16_t c = text[i];
-    switch (c) {
-      case u'"': out += "\\\""; continue;
-      case u'\\': out += "\\\\"; continue;
-      case u'\n': out += "\\n"; continue;
-      case u'\r': out += "\\r"; continue;
-      case u'\t': out += "\\t"; continue;
-      default: break;
-    }
     const bool high = c >= 0xD800 && c <= 0xDBFF;
     if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      out += ToUtf8String(text.substr(i, 2));
       ++i;
-    } else if (c < 0x20 || (c >= 0xD800 && c <= 0xDFFF)) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
+      continue;
+    }
+    const char* escape = ShortEscape(c);
+    if (escape == nullptr && c >= 0x20 && (c < 0xD800 || c > 0xDFFF)) continue;
+    flush(i);
+    plain = i + 1;
+    if (escape != nullptr) {
       out += escape;
     } else {
-      out += ToUtf8String(std::u16string_view(&c, 1));
+      char code[8];
+      std::snprintf(code, sizeof code, "\\u%04x", static_cast<unsigned>(c));
+      out += code;
     }
   }
+  flush(text.size());
   out += '"';
 }
 
+bool IsControl(char16_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
+
 }  // namespace
+
+std::u16string Printable(std::u16string_view text) {
+  if (std::none_of(text.begin(), text.end(), IsControl)) return std::u16string(text);
+  std::u16string out;
+  for (const char16_t c : text) {
+    switch (c) {
+      case u'\n': out += u"\\n"; continue;
+      case u'\r': out += u"\\r"; continue;
+      case u'\t': out += u"\\t"; continue;
+      default: break;
+    }
+    if (!IsControl(c)) {
+      out += c;
+      continue;
+    }
+    char escape[8];
+    std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
+    out += Widen(escape);
+  }
+  return out;
+}
 
 ReportObject& ReportObject::Add(std::string_view name, std::u16string_view text) {
   fields.emplace_back(std::string(name), std::u16string(text));
@@ -86,6 +123,7 @@ const T* ReportObject::Find(std::string_view name) const {
 
 const std::u16string* ReportObject::FindText(std::string_view name) const { return Find<std::u16string>(name); }
 const bool* ReportObject::FindFlag(std::string_view name) const { return Find<bool>(name); }
+const int64_t* ReportObject::FindNumber(std::string_view name) const { return Find<int64_t>(name); }
 
 const ReportObject* ReportObject::FindObject(std::string_view name) const {
   const auto* object = Find<std::unique_ptr<ReportObject>>(name);
@@ -104,7 +142,7 @@ void ReportObject::WriteText(std::u16string& out, int depth) const {
     out += u':';
     if (const auto* text = std::get_if<std::u16string>(&value)) {
       out += u' ';
-      out += *text;
+      out += Printable(*text);
       out += u'\n';
     } else if (const auto* number = std::get_if<int64_t>(&value)) {
       out += u' ';
@@ -129,7 +167,7 @@ void ReportObject::WriteLine(std::u16string& out, std::size_t first) const {
     out += Widen(name);
     out += u": ";
     if (const auto* text = std::get_if<std::u16string>(&value)) {
-      out += *text;
+      out += Printable(*text);
     } else if (const auto* number = std::get_if<int64_t>(&value)) {
       out += Widen(std::to_string(*number));
     } else if (const auto* flag = std::get_if<bool>(&value)) {

@@ -13,6 +13,12 @@
 
 class ReportList;
 
+// Text from a file (a name, a sheet's value) as it may go to a terminal:
+// control characters escaped as --json escapes them (a backslash, then n, r,
+// t, or u and four hex digits), so that no byte of a file reaches the
+// terminal as a control sequence.
+std::u16string Printable(std::u16string_view text);
+
 class ReportObject {
  public:
   ReportObject& Add(std::string_view name, std::u16string_view text);
@@ -26,6 +32,7 @@ class ReportObject {
   // that kind.
   const std::u16string* FindText(std::string_view name) const;
   const bool* FindFlag(std::string_view name) const;
+  const int64_t* FindNumber(std::string_view name) const;
   const ReportObject* FindObject(std::string_view name) const;
   const ReportList* FindList(std::string_view name) const;
 

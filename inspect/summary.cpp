@@ -1,10 +1,14 @@
 #include "inspect/summary.h"
 
+#include "inspect/diagnosis.h"
+
 namespace inspect {
 namespace {
 
 constexpr const char* kVerdictNames[] = {"navigable", "no-sheet", "stopped", "unreadable"};
 constexpr std::size_t kVerdictWidth = 10;  // "unreadable"
+
+constexpr const char* kCsvFields[] = {"file", "verdict", "reason", "why", "place", "decoding", "tracks", "parse", "fix"};
 
 std::u16string Widen(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
@@ -33,20 +37,18 @@ const ReportObject* Winner(const ReportObject& report, bool& unreadable) {
 }  // namespace
 
 Verdict VerdictOf(const ReportObject& report) {
-  bool unreadable = false;
-  Winner(report, unreadable);
-  const ReportObject* parse = report.FindObject("parse");
-  const bool* complete = parse != nullptr ? parse->FindFlag("complete") : nullptr;
-  if (complete != nullptr && !*complete) return Verdict::kStopped;
-  const bool* navigable = report.FindFlag("navigable");
-  if (navigable != nullptr && *navigable) return Verdict::kNavigable;
-  return unreadable ? Verdict::kUnreadable : Verdict::kNoSheet;
+  const std::u16string* verdict = report.FindText("verdict");
+  return verdict != nullptr ? VerdictByName(*verdict) : Verdict::kUnreadable;
 }
 
 void Summarize(const ReportObject& report, ReportObject& summary) {
-  const std::u16string* file = report.FindText("file");
-  summary.Add("file", file != nullptr ? *file : u"");
+  const auto text = [&report](std::string_view name) {
+    const std::u16string* value = report.FindText(name);
+    return value != nullptr ? *value : std::u16string();
+  };
+  summary.Add("file", text("file"));
   summary.Add("verdict", kVerdictNames[static_cast<int>(VerdictOf(report))]);
+  summary.Add("reason", text("reason")).Add("why", text("why"));
   bool unreadable = false;
   const ReportObject* winner = Winner(report, unreadable);
   const std::u16string* place = winner != nullptr ? winner->FindText("place") : nullptr;
@@ -60,11 +62,19 @@ void Summarize(const ReportObject& report, ReportObject& summary) {
   const ReportObject* parse = report.FindObject("parse");
   const bool* complete = parse != nullptr ? parse->FindFlag("complete") : nullptr;
   summary.Add("parse", complete == nullptr ? "none" : *complete ? "complete" : "stopped");
+  summary.Add("fix", text("fix"));
 }
 
 void SummarizeProblem(const std::u16string& file, std::u16string_view problem, ReportObject& summary) {
   summary.Add("file", file).Add("verdict", kVerdictNames[static_cast<int>(Verdict::kUnreadable)]);
-  summary.Add("problem", problem);
+  summary.Add("reason", "unreadable").Add("why", problem);
+  summary.Add("place", "none").Add("decoding", "none").Add("tracks", int64_t{0}).Add("parse", "none");
+  summary.Add("fix", "check the name, or give yourself the right to read the file, then check again");
+}
+
+bool NeedsAPerson(const ReportObject& summary) {
+  const std::u16string* reason = summary.FindText("reason");
+  return reason == nullptr || NeedsAPerson(std::u16string_view(*reason));
 }
 
 std::u16string SummaryLine(const ReportObject& summary) {
@@ -73,14 +83,48 @@ std::u16string SummaryLine(const ReportObject& summary) {
   std::u16string line = verdict != nullptr ? *verdict : u"";
   if (line.size() < kVerdictWidth) line.append(kVerdictWidth - line.size(), u' ');
   line += u"  ";
-  if (file != nullptr) line += *file;
+  if (file != nullptr) line += Printable(*file);
   line += u"  ";
   summary.WriteLine(line, 2);
   return line + u'\n';
 }
 
+std::u16string CsvHeader() {
+  std::u16string line;
+  for (const char* field : kCsvFields) {
+    if (!line.empty()) line += u',';
+    line += Widen(field);
+  }
+  return line + u"\r\n";
+}
+
+std::u16string CsvLine(const ReportObject& summary) {
+  std::u16string line;
+  for (const char* field : kCsvFields) {
+    if (field != kCsvFields[0]) line += u',';
+    std::u16string value;
+    if (const std::u16string* text = summary.FindText(field)) {
+      value = *text;
+    } else if (const int64_t* number = summary.FindNumber(field)) {
+      value = Widen(std::to_string(*number));
+    }
+    if (value.find_first_of(u",\"\r\n") == std::u16string::npos) {
+      line += value;
+      continue;
+    }
+    line += u'"';
+    for (const char16_t c : value) {
+      if (c == u'"') line += u'"';
+      line += c;
+    }
+    line += u'"';
+  }
+  return line + u"\r\n";
+}
+
 void Totals::Count(const ReportObject& summary) {
   ++files;
+  problems += NeedsAPerson(summary) ? 1 : 0;
   const std::u16string* verdict = summary.FindText("verdict");
   ++verdicts[static_cast<int>(verdict != nullptr ? VerdictByName(*verdict) : Verdict::kUnreadable)];
   const std::u16string* place = summary.FindText("place");
@@ -95,7 +139,9 @@ void Totals::Write(ReportObject& out) const {
   for (std::size_t i = 0; i < std::size(kVerdictNames); ++i) {
     totals.Add(kVerdictNames[i], static_cast<int64_t>(verdicts[i]));
   }
+  totals.Add("problems", static_cast<int64_t>(problems));
   totals.Add("unreadable_folders", static_cast<int64_t>(unreadableFolders));
+  totals.Add("libflac", libflac);
   ReportList& list = totals.AddList("places");
   for (const auto& [place, count] : places) {
     list.Append().Add("place", place).Add("files", static_cast<int64_t>(count));

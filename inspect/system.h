@@ -37,8 +37,30 @@ enum class InputState { kReadable, kMissing, kDirectory, kNotRegular, kNoPermiss
 // Looks at a path without reading it: a FIFO or a device is never opened.
 InputState CheckInput(const std::u16string& path);
 
+// Why the file at `path` cannot be opened for reading, in the system's
+// words; empty when it opens.
+std::u16string OpenErrorText(const std::u16string& path);
+
+// How many characters a line of the console of standard error holds; 80
+// where it cannot be told.
+std::size_t ErrorConsoleWidth();
+
 // The separator that the system puts between a folder and a name.
 extern const char16_t kPathSeparator;
+
+// The path of the entry `name` of the folder whose path, ending in a
+// separator, is `prefix`. Windows drops a dot or a space at the end of a
+// name from a path in its usual form, so that such a folder is not found:
+// there a path to one is given in the \\?\ form, which keeps every character.
+std::u16string EntryPath(const std::u16string& prefix, const std::u16string& name);
+
+// A path given by the user, in the form that reaches it (see EntryPath).
+std::u16string ArgumentPath(const std::u16string& path);
+
+// Whether a name of a path keeps the player from opening it: on Windows, a
+// name that ends in a dot or a space, which programs that open files by
+// their usual paths, the player among them, cannot reach.
+bool NameUnreachable(std::u16string_view name);
 
 // Why a folder could not be listed, from the system's error number.
 std::u16string FolderErrorText(uint32_t error);

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,6 +28,10 @@ void Write(FILE* stream, std::u16string_view text) {
 
 const char16_t kPathSeparator = u'/';
 
+std::u16string EntryPath(const std::u16string& prefix, const std::u16string& name) { return prefix + name; }
+std::u16string ArgumentPath(const std::u16string& path) { return path; }
+bool NameUnreachable(std::u16string_view) { return false; }
+
 void WriteOutput(std::u16string_view text) { Write(stdout, text); }
 void WriteError(std::u16string_view text) { Write(stderr, text); }
 bool OutputIsConsole() { return isatty(STDOUT_FILENO) == 1; }
@@ -47,6 +52,24 @@ InputState CheckInput(const std::u16string& path) {
   if (descriptor < 0) return errno == EACCES ? InputState::kNoPermission : InputState::kUnreadable;
   close(descriptor);
   return InputState::kReadable;
+}
+
+std::u16string OpenErrorText(const std::u16string& path) {
+  const std::string name = platform::FileNameFromPath(path);
+  struct stat info;
+  if (stat(name.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return u"not a regular file";
+  const int descriptor = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (descriptor >= 0) {
+    close(descriptor);
+    return {};
+  }
+  return platform::PathFromFileName(std::strerror(errno));
+}
+
+std::size_t ErrorConsoleWidth() {
+  struct winsize size;
+  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) return 80;
+  return size.ws_col;
 }
 
 std::u16string FolderErrorText(uint32_t error) {

@@ -47,6 +47,35 @@ std::u16string Number(unsigned long value) {
 
 const char16_t kPathSeparator = u'\\';
 
+bool NameUnreachable(std::u16string_view name) {
+  return !name.empty() && name != u"." && name != u".." && (name.back() == u'.' || name.back() == u' ');
+}
+
+std::u16string EntryPath(const std::u16string& prefix, const std::u16string& name) {
+  constexpr std::u16string_view kExact = u"\\\\?\\";
+  if (prefix.starts_with(kExact) || !NameUnreachable(name)) return prefix + name;
+  const std::u16string folder = prefix.empty() ? std::u16string(u".") : prefix;
+  const DWORD size = GetFullPathNameW(platform::AsWide(folder.c_str()), 0, nullptr, nullptr);
+  if (size == 0) return prefix + name;
+  std::u16string full(size, u'\0');
+  const DWORD written = GetFullPathNameW(platform::AsWide(folder.c_str()), size, platform::AsWide(full.data()), nullptr);
+  if (written == 0 || written >= size) return prefix + name;
+  full.resize(written);
+  if (!full.ends_with(u'\\')) full += u'\\';
+  // A share's path \\server\share takes the form \\?\UNC\server\share.
+  if (full.starts_with(u"\\\\")) return u"\\\\?\\UNC\\" + full.substr(2) + name;
+  return std::u16string(kExact) + full + name;
+}
+
+std::u16string ArgumentPath(const std::u16string& path) {
+  std::size_t end = path.size();
+  while (end > 0 && (path[end - 1] == u'\\' || path[end - 1] == u'/')) --end;
+  const std::size_t start = path.find_last_of(u"\\/:", end == 0 ? 0 : end - 1);
+  const std::size_t nameStart = start == std::u16string::npos ? 0 : start + 1;
+  if (end <= nameStart || !NameUnreachable(std::u16string_view(path).substr(nameStart, end - nameStart))) return path;
+  return EntryPath(path.substr(0, nameStart), path.substr(nameStart, end - nameStart));
+}
+
 void WriteOutput(std::u16string_view text) { Write(STD_OUTPUT_HANDLE, text); }
 void WriteError(std::u16string_view text) { Write(STD_ERROR_HANDLE, text); }
 bool OutputIsConsole() { return IsConsole(STD_OUTPUT_HANDLE); }
@@ -94,12 +123,49 @@ InputState CheckInput(const std::u16string& path) {
   return InputState::kReadable;
 }
 
+// The system's message for an error number, without its line end.
+std::u16string ErrorMessage(DWORD error) {
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                          FORMAT_MESSAGE_IGNORE_INSERTS,
+                                      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::u16string message = u"Windows error " + Number(error);
+  if (length > 0 && text != nullptr) {
+    std::u16string words(platform::AsUtf16(text), length);
+    while (!words.empty() && (words.back() == u'\n' || words.back() == u'\r' || words.back() == u' ' ||
+                              words.back() == u'.')) {
+      words.pop_back();
+    }
+    if (!words.empty()) message += u": " + words;
+  }
+  LocalFree(text);
+  return message;
+}
+
+std::u16string OpenErrorText(const std::u16string& path) {
+  if (CheckInput(path) == InputState::kNotRegular) return u"not a regular file";
+  const HANDLE file = CreateFileW(platform::AsWide(path.c_str()), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    CloseHandle(file);
+    return {};
+  }
+  return ErrorMessage(GetLastError());
+}
+
+std::size_t ErrorConsoleWidth() {
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info)) return 80;
+  const int width = info.srWindow.Right - info.srWindow.Left + 1;
+  return width > 0 ? static_cast<std::size_t>(width) : 80;
+}
+
 std::u16string FolderErrorText(uint32_t error) {
   switch (error) {
     case ERROR_ACCESS_DENIED: return u"no permission to read it";
     case ERROR_PATH_NOT_FOUND:
     case ERROR_FILE_NOT_FOUND: return u"no such folder";
-    default: return u"Windows error " + Number(error);
+    default: return ErrorMessage(error);
   }
 }
 

@@ -6,6 +6,7 @@
 
 #include "inspect/system.h"
 #include "platform/file.h"
+#include "tags/folder_cue_search.h"
 
 namespace inspect {
 namespace {
@@ -18,48 +19,28 @@ constexpr std::u16string_view kPlayable[] = {u"aac", u"aif", u"aiff", u"ape", u"
 // walk that goes round through links.
 constexpr int kMaxDepth = 128;
 
-std::u16string Join(const std::u16string& folder, const std::u16string& name) {
-  if (folder.ends_with(kPathSeparator) || folder.ends_with(u'/')) return folder + name;
-  return folder + kPathSeparator + name;
-}
-
-struct FolderEntry {
-  std::u16string name;
-  platform::EntryKind kind;
-};
-
-// The entries of a folder in the order of their names (by code unit). False,
-// with the reason in `problem`, when the folder cannot be listed.
-bool ListFolder(const std::u16string& folder, std::vector<FolderEntry>& entries, std::u16string& problem) {
-  uint32_t error = 0;
-  const bool listed = platform::ListFolder(
-      folder.c_str(),
-      [&entries](const platform::FolderEntry& entry) { entries.push_back({std::u16string(entry.name), entry.kind}); },
-      &error);
-  if (!listed) {
-    problem = FolderErrorText(error);
-    return false;
-  }
-  std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
-  return true;
-}
-
 void Walk(const std::u16string& folder, int depth, std::set<FolderIdentity>& walked, WalkVisitor& visitor) {
   FolderIdentity identity;
-  if (GetFolderIdentity(folder, identity) ? !walked.insert(identity).second : depth > kMaxDepth) return;
+  const bool known = GetFolderIdentity(folder, identity);
+  if (known ? !walked.insert(identity).second : depth > kMaxDepth) return;
   visitor.Folder(folder);
-  std::vector<FolderEntry> entries;
-  std::u16string problem;
-  if (!ListFolder(folder, entries, problem)) {
-    visitor.FolderProblem(folder, problem);
+  FolderListing listing;
+  uint32_t error = 0;
+  if (!listing.List(FolderPrefix(folder), &error)) {
+    visitor.FolderProblem(folder, FolderErrorText(error));
     return;
   }
-  for (const FolderEntry& entry : entries) {
-    const std::u16string path = Join(folder, entry.name);
+  const std::vector<FolderListing::Entry>& entries = listing.Entries();
+  std::vector<std::size_t> order(entries.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::sort(order.begin(), order.end(), [&entries](std::size_t a, std::size_t b) { return entries[a].name < entries[b].name; });
+  for (const std::size_t i : order) {
+    const FolderListing::Entry& entry = entries[i];
     if (entry.kind == platform::EntryKind::kFolder) {
-      Walk(path, depth + 1, walked, visitor);
+      Walk(EntryPath(listing.Prefix(), entry.name), depth + 1, walked, visitor);
     } else if (IsPlayable(entry.name)) {
-      visitor.File(path, entry.kind == platform::EntryKind::kFile);
+      visitor.File(listing.Prefix() + entry.name, entry.kind == platform::EntryKind::kFile, listing,
+                   known ? &identity : nullptr);
     }
   }
 }
@@ -79,9 +60,13 @@ bool IsPlayable(std::u16string_view name) {
   return false;
 }
 
-void WalkFolder(const std::u16string& root, WalkVisitor& visitor) {
-  std::set<FolderIdentity> walked;
+void WalkFolder(const std::u16string& root, WalkVisitor& visitor, std::set<FolderIdentity>& walked) {
   Walk(root, 0, walked, visitor);
+}
+
+std::u16string FolderPrefix(const std::u16string& folder) {
+  if (folder.empty() || folder.ends_with(kPathSeparator) || folder.ends_with(u'/')) return folder;
+  return folder + kPathSeparator;
 }
 
 }  // namespace inspect

@@ -30,6 +30,7 @@ struct Search {
   CueLookupReport* report = nullptr;
   FolderCueListing listing;  // the folder's .cue files, listed once for both places that need them
   bool mayBeFLAC = true;     // what the APEv2 read saw of the file's start
+  FolderListing* walk = nullptr;  // the folder's listing, where the caller keeps one
 
   CueSourceReport* Note(CueSource source) {
     if (report == nullptr) return nullptr;
@@ -92,12 +93,19 @@ CueTextOutcome ReadFLACComment(Search& search, Found& found) {
   return Noted(note, CueTextOutcome::kFound);
 }
 
+// One attribute query, answered by the caller's listing of the folder where
+// it can tell.
+bool GetStamp(const char16_t* path, const FolderListing* walk, platform::FileStamp& stamp) {
+  return (walk != nullptr && walk->FindStamp(path, stamp)) || platform::GetFileStamp(path, stamp);
+}
+
 // The attributes of the side cue file at `path`, from the listing of the
 // folder's .cue files where there is one: a file that is there under
 // another letter case is taken under the name listed. Without a listing,
 // one attribute query; false when it failed.
-bool StampSideCueFile(const FolderCueListing& listing, std::u16string& path, platform::FileStamp& stamp) {
-  if (!listing.listed) return platform::GetFileStamp(path.c_str(), stamp);
+bool StampSideCueFile(const FolderCueListing& listing, const FolderListing* walk, std::u16string& path,
+                      platform::FileStamp& stamp) {
+  if (!listing.listed) return GetStamp(path.c_str(), walk, stamp);
   const std::size_t nameStart = path.find_last_of(u"\\/") + 1;
   const std::u16string_view name = std::u16string_view(path).substr(nameStart);
   stamp = platform::FileStamp{};
@@ -127,13 +135,14 @@ CueTextOutcome ReadSideCueFiles(Search& search, Found& found) {
   std::size_t count = 0;
   if (GetSideCuePath(search.path, names[count])) ++count;
   if (GetWholeNameCuePath(search.path, names[count])) ++count;
-  if (count > 0) ListFolderCueFiles(search.path, search.listing);
+  // A walk's listing of the folder answers for them where the caller keeps one.
+  if (count > 0 && search.walk == nullptr) ListFolderCueFiles(search.path, search.listing);
   watched.cuePathCount = 0;
   for (std::size_t n = 0; n < count; ++n) {
     const std::size_t i = watched.cuePathCount++;
     watched.cuePaths[i] = std::move(names[n]);
     // Unknown, a cue file counts as there, so that the search tries to read it.
-    if (!StampSideCueFile(search.listing, watched.cuePaths[i], watched.cues[i])) {
+    if (!StampSideCueFile(search.listing, search.walk, watched.cuePaths[i], watched.cues[i])) {
       watched.cues[i].exists = true;
       search.conclusive = false;
     }
@@ -171,7 +180,8 @@ CueTextOutcome ReadFolderCueFile(Search& search, Found& found) {
     return Noted(note, CueTextOutcome::kAbsent);
   }
   // A report tells every cue file's verdict in full.
-  CueTextOutcome outcome = FindFolderCueFile(search.path, folder, search.report != nullptr, &search.listing);
+  CueTextOutcome outcome =
+      FindFolderCueFile(search.path, folder, search.walk, search.report != nullptr, &search.listing);
   const CueTextOutcome seen = outcome;  // what the report tells
   if (folder.listed) {
     watched.folderPath = folder.folder;
@@ -273,8 +283,8 @@ bool FillSheet(CueSheet& sheet, Found& found, CueLookupReport* report) {
 // Takes the attributes of the audio file. False when they could not be
 // taken, or the audio file is not there to be read: a miss is then nothing
 // to remember.
-bool TakeStamps(const char16_t* path, Watched& watched) {
-  return platform::GetFileStamp(path, watched.audio) && watched.audio.exists && !watched.audio.directory;
+bool TakeStamps(const char16_t* path, Watched& watched, const FolderListing* walk) {
+  return GetStamp(path, walk, watched.audio) && watched.audio.exists && !watched.audio.directory;
 }
 
 }  // namespace
@@ -286,7 +296,12 @@ const CueSheet* CueSheetCache::GetCueSheet(const char16_t* path, CueLookupReport
   return Look(path, &report);
 }
 
-const CueSheet* CueSheetCache::Look(const char16_t* path, CueLookupReport* report) {
+const CueSheet* CueSheetCache::GetCueSheet(const char16_t* path, CueLookupReport& report, FolderListing* listing) {
+  report = CueLookupReport{};
+  return Look(path, &report, listing);
+}
+
+const CueSheet* CueSheetCache::Look(const char16_t* path, CueLookupReport* report, FolderListing* listing) {
   if (path == nullptr) return nullptr;
   const std::u16string_view key(path);
   if (const auto found = sheets.find(key); found != sheets.end()) {
@@ -306,7 +321,7 @@ const CueSheet* CueSheetCache::Look(const char16_t* path, CueLookupReport* repor
       missOrder.erase(std::find(missOrder.begin(), missOrder.end(), std::u16string_view(miss->first)));
       misses.erase(miss);
     }
-    return ReadCueSheet(path, key, report);
+    return ReadCueSheet(path, key, report, listing);
   } catch (const platform::StorageWorkAbandoned&) {
     // Nobody wants the answer: nothing is remembered, and the next lookup of
     // the path searches again. A sheet inserted before stays, filled.
@@ -325,12 +340,13 @@ const CueSheet* CueSheetCache::Look(const char16_t* path, CueLookupReport* repor
   }
 }
 
-const CueSheet* CueSheetCache::ReadCueSheet(const char16_t* path, std::u16string_view key, CueLookupReport* report) {
-  Search search{path, {}, true, {}, report, {}, true};
+const CueSheet* CueSheetCache::ReadCueSheet(const char16_t* path, std::u16string_view key, CueLookupReport* report,
+                                            FolderListing* listing) {
+  Search search{path, {}, true, {}, report, {}, true, listing};
   // Taken before anything is read, as each cue file's are before it is
   // read: a file that changes during the search then differs from what is
   // remembered, and is searched again.
-  search.conclusive = TakeStamps(path, search.watched);
+  search.conclusive = TakeStamps(path, search.watched, listing);
   Found found;
   for (const CueSourceEntry& entry : kCueSources) {
     const CueTextOutcome outcome = entry.read(search, found);

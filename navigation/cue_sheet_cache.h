@@ -93,6 +93,13 @@ class CueSheetCache {
   // The same lookup, telling what it saw.
   const CueSheet* GetCueSheet(const char16_t* path, CueLookupReport& report);
 
+  // The same, taking what `listing` knows where that is the audio file's
+  // folder: the attributes of the audio file and its side cue files, and
+  // for the folder search the folder's files and cue files
+  // (FindFolderCueFile). For a program that looks up every file of a large
+  // folder; the plug-in keeps no listing.
+  const CueSheet* GetCueSheet(const char16_t* path, CueLookupReport& report, FolderListing* listing);
+
   std::size_t size() const { return sheets.size(); }
   std::size_t RememberedMisses() const { return misses.size(); }
 
@@ -121,8 +128,9 @@ class CueSheetCache {
   };
 
  private:
-  const CueSheet* Look(const char16_t* path, CueLookupReport* report);
-  const CueSheet* ReadCueSheet(const char16_t* path, std::u16string_view key, CueLookupReport* report);
+  const CueSheet* Look(const char16_t* path, CueLookupReport* report, FolderListing* listing = nullptr);
+  const CueSheet* ReadCueSheet(const char16_t* path, std::u16string_view key, CueLookupReport* report,
+                               FolderListing* listing);
   bool MissStillHolds(const char16_t* path, const Watched& watched) const;
   void RememberMiss(std::u16string_view key, Watched&& watched);
 

@@ -99,6 +99,11 @@ struct FolderEntry {
 bool ListFolder(const char16_t* folder, const std::function<void(const FolderEntry& entry)>& visit,
                 uint32_t* error = nullptr, std::u16string_view extension = {});
 
+// Whether `c` separates the names of a path: a backslash or a slash on
+// Windows; natively only a slash, where a backslash is a character of a file
+// name like any other.
+bool IsPathSeparator(char16_t c);
+
 // Compares two file names as Windows does: ordinal, ignoring letter case.
 // Negative, zero or positive, as `a` sorts before, with or after `b`.
 int CompareFileNames(std::u16string_view a, std::u16string_view b);

@@ -204,6 +204,8 @@ bool ListFolder(const char16_t* folder, const std::function<void(const FolderEnt
   return last == ERROR_NO_MORE_FILES || failed(last);
 }
 
+bool IsPathSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
+
 int CompareFileNames(std::u16string_view a, std::u16string_view b) {
   // File names are far shorter than INT_MAX; longer text is compared by its
   // first INT_MAX units and then by length.

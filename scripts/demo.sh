@@ -25,10 +25,15 @@ wine_env "$SHEETWALK_ROOT/build/win64/wineprefix" win64
 trap stop_wine EXIT
 start_wine
 
-# Four cue tracks at 0:00, 0:15, 0:30 and 0:45 in one WavPack file.
-format='[%subnum%/%subnumtotal%. ][%subartist% - ]%subtitle%  ·  %submainartist% — %submaintitle%'
+# Four cue tracks at 0:00, 0:15, 0:30 and 0:45 in one WavPack file. The
+# format falls back to the player's own title, from the file's own tags,
+# where the cue track tags are empty: after stop.
+format='$if2([%subnum%/%subnumtotal%. ][%subartist% - ]%subtitle%  ·  %submainartist% — %submaintitle%,[%artist% - ]%title%)'
 script='init,play:12000,wait:4000,next,wait:1500,prev,wait:500,thumbprev,wait:800,next,sysnext,wait:800,thumbnext,wait:300,stop,wait:300,quit'
 log "playing Z:$SHEETWALK_ROOT/$album/Seasons.wv"
 "$WINE64" build/win64/bin/sheetwalk_host.exe \
-  --play "$(wine_path "$SHEETWALK_ROOT/$album/Seasons.wv")" \
+  --play "$(wine_path "$SHEETWALK_ROOT/$album/Seasons.wv")" --tag "artist=Kvartet Dnipro" --tag "title=Seasons" \
   --format "$format" --script "$script" --brief --waits
+echo "You just saw Next and Previous, from the player's buttons, its taskbar thumbnail and its system menu," \
+  "jump between the four tracks inside one WavPack file, with the player's title naming each track as it played" \
+  "and its own title again after stop."

@@ -17,9 +17,17 @@ std::u16string_view TrimBlanks(std::u16string_view text) {
   return text;
 }
 
+// The last name of a path written on Windows, as a FILE line names a file.
 std::u16string_view LastComponent(std::u16string_view path) {
   std::size_t at = path.size();
   while (at > 0 && !IsSeparator(path[at - 1])) --at;
+  return path.substr(at);
+}
+
+// The file name of a path on this system.
+std::u16string_view FileNameOf(std::u16string_view path) {
+  std::size_t at = path.size();
+  while (at > 0 && !platform::IsPathSeparator(path[at - 1])) --at;
   return path.substr(at);
 }
 
@@ -81,6 +89,7 @@ bool ReadHead(const char16_t* path, uint64_t size, std::u16string& text, SideCue
 struct Folder {
   std::u16string prefix;  // the audio path up to its last separator, with it
   std::u16string_view audioName;
+  const FolderListing* walk = nullptr;  // a listing of the folder kept by the caller, or none
 };
 
 enum class Presence { kThere, kNotThere, kUnknown };
@@ -88,7 +97,10 @@ enum class Presence { kThere, kNotThere, kUnknown };
 Presence FileInFolder(const Folder& folder, std::u16string_view name) {
   if (CannotBeAFileName(name)) return Presence::kNotThere;
   platform::FileStamp stamp;
-  if (!platform::GetFileStamp((folder.prefix + std::u16string(name)).c_str(), stamp)) return Presence::kUnknown;
+  const std::u16string path = folder.prefix + std::u16string(name);
+  if ((folder.walk == nullptr || !folder.walk->FindStamp(path, stamp)) && !platform::GetFileStamp(path.c_str(), stamp)) {
+    return Presence::kUnknown;
+  }
   return stamp.exists && !stamp.directory ? Presence::kThere : Presence::kNotThere;
 }
 
@@ -97,6 +109,11 @@ Presence FileInFolder(const Folder& folder, std::u16string_view name) {
 bool CountSameExtensionFiles(const Folder& folder, FolderCueSearch& search) {
   const std::u16string_view extension = Extension(folder.audioName);
   if (CannotBeAFileName(extension) || extension.find_first_of(u"*?") != std::u16string_view::npos) return true;
+  if (folder.walk != nullptr) {
+    search.sameExtensionFiles = folder.walk->CountExtension(extension);
+    search.sameExtensionFiles -= std::min(search.sameExtensionFiles, folder.walk->CountName(folder.audioName));
+    return true;
+  }
   search.sameExtensionFiles = 0;
   return platform::ListFolder(
       search.folder.c_str(),
@@ -109,10 +126,11 @@ bool CountSameExtensionFiles(const Folder& folder, FolderCueSearch& search) {
       nullptr, extension);
 }
 
-// The verdict on a cue file of the folder from the start of its text.
-FolderCueVerdict JudgeText(const Folder& folder, FolderCueSearch& search, FolderCueFile& file,
-                           std::u16string_view text, bool everyVerdict) {
-  if (!FindNamedFile(text, file.named, file.alsoNamed)) {
+// The verdict on a cue file of the folder from what its FILE lines name
+// (`file.named`, `file.alsoNamed`).
+FolderCueVerdict JudgeNamed(const Folder& folder, FolderCueSearch& search, FolderCueFile& file, bool namesOne,
+                            bool everyVerdict) {
+  if (!namesOne) {
     return file.named.empty() ? FolderCueVerdict::kNamesNoFile : FolderCueVerdict::kNamesSeveralFiles;
   }
   if (SameName(file.named, folder.audioName)) return FolderCueVerdict::kNamesThisFile;
@@ -131,7 +149,9 @@ FolderCueVerdict JudgeText(const Folder& folder, FolderCueSearch& search, Folder
   }
   if (sameStem) return FolderCueVerdict::kNamesThisFile;
   if (search.cueFiles != 1) return FolderCueVerdict::kNamesMissingFile;
-  if (!CountSameExtensionFiles(folder, search)) return FolderCueVerdict::kUnreadable;
+  if (!everyVerdict && folder.walk == nullptr && !CountSameExtensionFiles(folder, search)) {
+    return FolderCueVerdict::kUnreadable;
+  }
   if (search.sameExtensionFiles == 0) return FolderCueVerdict::kOnlyPair;
   return FolderCueVerdict::kNamesMissingFile;
 }
@@ -141,13 +161,30 @@ FolderCueVerdict Judge(const Folder& folder, FolderCueSearch& search, FolderCueF
   SideCueDecoding decoding;
   bool whole = false;
   if (!ReadHead(file.path.c_str(), file.stamp.size, text, decoding, whole)) return FolderCueVerdict::kUnreadable;
-  const FolderCueVerdict verdict = JudgeText(folder, search, file, text, everyVerdict);
+  const bool namesOne = FindNamedFile(text, file.named, file.alsoNamed);
+  const FolderCueVerdict verdict = JudgeNamed(folder, search, file, namesOne, everyVerdict);
   if ((verdict == FolderCueVerdict::kNamesThisFile || verdict == FolderCueVerdict::kOnlyPair) && whole) {
     search.takenWhole = true;
     search.takenText = std::move(text);
     search.takenDecoding = decoding;
   }
   return verdict;
+}
+
+bool FileNameLess(std::u16string_view a, std::u16string_view b) { return platform::CompareFileNames(a, b) < 0; }
+
+// Entries of a listing by their names, as Windows orders names.
+struct EntryNameLess {
+  const std::vector<FolderListing::Entry>& entries;
+  bool operator()(std::size_t a, std::u16string_view b) const { return FileNameLess(entries[a].name, b); }
+  bool operator()(std::u16string_view a, std::size_t b) const { return FileNameLess(a, entries[b].name); }
+};
+
+// Names equal but for letter case exist only where the file system tells
+// case apart; they are then taken in code unit order.
+bool CueOrder(std::u16string_view a, std::u16string_view b) {
+  const int order = platform::CompareFileNames(a, b);
+  return order != 0 ? order < 0 : a < b;
 }
 
 }  // namespace
@@ -173,11 +210,21 @@ bool FindNamedFile(std::u16string_view text, std::u16string& named, std::u16stri
   return !named.empty();
 }
 
+FolderCueHead ReadFolderCueHead(const char16_t* path, uint64_t size) {
+  FolderCueHead head;
+  std::u16string text;
+  SideCueDecoding decoding;
+  bool whole = false;
+  head.read = ReadHead(path, size, text, decoding, whole);
+  if (head.read) head.namesOne = FindNamedFile(text, head.named, head.alsoNamed);
+  return head;
+}
+
 bool ListFolderCueFiles(const char16_t* audioPath, FolderCueListing& listing) {
   listing = FolderCueListing{};
   if (audioPath == nullptr || *audioPath == u'\0') return false;
   const std::u16string_view path(audioPath);
-  const std::u16string_view audioName = LastComponent(path);
+  const std::u16string_view audioName = FileNameOf(path);
   if (audioName.empty()) return false;
   const std::u16string_view prefix = path.substr(0, path.size() - audioName.size());
   // With its separator: "C:\" is the drive's root, "C:" the drive's current
@@ -196,15 +243,48 @@ bool ListFolderCueFiles(const char16_t* audioPath, FolderCueListing& listing) {
   return listing.listed;
 }
 
-CueTextOutcome FindFolderCueFile(const char16_t* audioPath, FolderCueSearch& search, bool everyVerdict,
-                                 const FolderCueListing* listed) {
+CueTextOutcome FindFolderCueFile(const char16_t* audioPath, FolderCueSearch& search, FolderListing* walk,
+                                 bool everyVerdict, const FolderCueListing* listed) {
   search = FolderCueSearch{};
   if (audioPath == nullptr || *audioPath == u'\0') return CueTextOutcome::kAbsent;
   const std::u16string_view path(audioPath);
   Folder folder;
-  folder.audioName = LastComponent(path);
+  folder.audioName = FileNameOf(path);
   folder.prefix.assign(path.substr(0, path.size() - folder.audioName.size()));
   if (folder.audioName.empty()) return CueTextOutcome::kAbsent;
+  if (walk != nullptr && walk->Usable() && walk->Prefix() == folder.prefix) {
+    // The walk's listing answers for the folder, and each cue file's FILE
+    // lines are read once for every file of the folder.
+    folder.walk = walk;
+    search.folder = folder.prefix.empty() ? std::u16string(u".") : folder.prefix;
+    search.folderStamp = walk->FolderStamp();
+    search.listed = true;
+    search.cueFiles = walk->CueFiles().size();
+    CountSameExtensionFiles(folder, search);
+    bool unreadable = false;
+    const std::size_t count = std::min(search.cueFiles, kMaxFolderCueFiles);
+    for (std::size_t i = 0; i < count; ++i) {
+      const FolderListing::Entry& entry = walk->Entries()[walk->CueFiles()[i]];
+      FolderCueFile& file = search.read.emplace_back();
+      file.path = folder.prefix + entry.name;
+      file.stamp = entry.stamp;
+      if (!file.stamp.exists) {
+        file.verdict = FolderCueVerdict::kUnreadable;
+      } else if (const FolderCueHead& head = walk->Head(i); !head.read) {
+        file.verdict = FolderCueVerdict::kUnreadable;
+      } else {
+        file.named = head.named;
+        file.alsoNamed = head.alsoNamed;
+        file.verdict = JudgeNamed(folder, search, file, head.namesOne, everyVerdict);
+      }
+      if (file.verdict == FolderCueVerdict::kNamesThisFile || file.verdict == FolderCueVerdict::kOnlyPair) {
+        search.taken = i;
+        return CueTextOutcome::kFound;
+      }
+      unreadable = unreadable || file.verdict == FolderCueVerdict::kUnreadable;
+    }
+    return unreadable ? CueTextOutcome::kUnreadable : CueTextOutcome::kAbsent;
+  }
   FolderCueListing own;
   if (listed == nullptr || !listed->listed) {
     ListFolderCueFiles(audioPath, own);
@@ -214,6 +294,8 @@ CueTextOutcome FindFolderCueFile(const char16_t* audioPath, FolderCueSearch& sea
   search.folderStamp = listed->folderStamp;
   search.listed = listed->listed;
   if (!search.listed) return CueTextOutcome::kUnreadable;
+  // A report tells how many other files have this file's extension.
+  if (everyVerdict && !CountSameExtensionFiles(folder, search)) return CueTextOutcome::kUnreadable;
   // A folder with a cue file's name is listed (it stands for a side cue
   // name there), but it is no cue file of the folder.
   std::vector<std::pair<std::u16string, platform::FileStamp>> cues;
@@ -243,4 +325,86 @@ CueTextOutcome FindFolderCueFile(const char16_t* audioPath, FolderCueSearch& sea
     unreadable = unreadable || file.verdict == FolderCueVerdict::kUnreadable;
   }
   return unreadable ? CueTextOutcome::kUnreadable : CueTextOutcome::kAbsent;
+}
+
+bool FolderListing::List(std::u16string prefix, uint32_t* error) {
+  prefix_ = std::move(prefix);
+  entries_.clear();
+  fileNames_.clear();
+  extensions_.clear();
+  cueFiles_.clear();
+  byName_.clear();
+  heads_.clear();
+  const std::u16string folder = prefix_.empty() ? std::u16string(u".") : prefix_;
+  stamped_ = platform::GetFileStamp(folder.c_str(), stamp_);
+  listed_ = platform::ListFolder(
+      folder.c_str(),
+      [this](const platform::FolderEntry& entry) { entries_.push_back({std::u16string(entry.name), entry.kind, entry.stamp}); },
+      error);
+  if (!listed_) {
+    entries_.clear();
+    return false;
+  }
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    const Entry& entry = entries_[i];
+    if (entry.kind == platform::EntryKind::kFolder) continue;
+    fileNames_.push_back(entry.name);
+    if (IsCueName(entry.name)) cueFiles_.push_back(i);
+    extensions_.emplace_back(Extension(entry.name), 1);
+  }
+  std::sort(fileNames_.begin(), fileNames_.end(), FileNameLess);
+  byName_.resize(entries_.size());
+  for (std::size_t i = 0; i < byName_.size(); ++i) byName_[i] = i;
+  std::sort(byName_.begin(), byName_.end(),
+            [this](std::size_t a, std::size_t b) { return FileNameLess(entries_[a].name, entries_[b].name); });
+  std::sort(cueFiles_.begin(), cueFiles_.end(),
+            [this](std::size_t a, std::size_t b) { return CueOrder(entries_[a].name, entries_[b].name); });
+  heads_.resize(cueFiles_.size());
+  // One count per extension, as Windows compares them.
+  std::sort(extensions_.begin(), extensions_.end(), [](const auto& a, const auto& b) { return FileNameLess(a.first, b.first); });
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < extensions_.size(); ++i) {
+    if (kept > 0 && SameName(extensions_[kept - 1].first, extensions_[i].first)) {
+      ++extensions_[kept - 1].second;
+    } else if (kept++ != i) {
+      extensions_[kept - 1] = std::move(extensions_[i]);
+    }
+  }
+  extensions_.resize(kept);
+  return true;
+}
+
+std::size_t FolderListing::CountExtension(std::u16string_view extension) const {
+  const auto found = std::lower_bound(extensions_.begin(), extensions_.end(), extension,
+                                      [](const auto& a, std::u16string_view b) { return FileNameLess(a.first, b); });
+  return found != extensions_.end() && SameName(found->first, extension) ? found->second : 0;
+}
+
+std::size_t FolderListing::CountName(std::u16string_view name) const {
+  const auto [first, last] = std::equal_range(fileNames_.begin(), fileNames_.end(), name, FileNameLess);
+  return static_cast<std::size_t>(last - first);
+}
+
+bool FolderListing::FindStamp(std::u16string_view path, platform::FileStamp& stamp) const {
+  if (!Usable() || !path.starts_with(prefix_)) return false;
+  const std::u16string_view name = path.substr(prefix_.size());
+  if (name.empty() || std::any_of(name.begin(), name.end(), platform::IsPathSeparator)) return false;
+  const auto [first, last] = std::equal_range(byName_.begin(), byName_.end(), name, EntryNameLess{entries_});
+  for (auto at = first; at != last; ++at) {
+    if (entries_[*at].name == name) {
+      stamp = entries_[*at].stamp;
+      return true;
+    }
+  }
+  if (first != last) return false;
+  stamp = platform::FileStamp{};
+  return true;
+}
+
+const FolderCueHead& FolderListing::Head(std::size_t i) {
+  if (!heads_[i].has_value()) {
+    const Entry& entry = entries_[cueFiles_[i]];
+    heads_[i] = ReadFolderCueHead((prefix_ + entry.name).c_str(), entry.stamp.size);
+  }
+  return *heads_[i];
 }

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/file.h"
@@ -82,6 +83,8 @@ struct FolderCueListing {
 // attributes could not be taken or it could not be listed.
 bool ListFolderCueFiles(const char16_t* audioPath, FolderCueListing& listing);
 
+class FolderListing;
+
 // Lists the folder of `audioPath` (or takes `listed`, a listing of it made
 // earlier in the same lookup) and reads its .cue files in the order of
 // their names, as Windows compares names, until one belongs to the audio
@@ -97,11 +100,87 @@ bool ListFolderCueFiles(const char16_t* audioPath, FolderCueListing& listing);
 // answer can make the sheet the audio file's, unless `everyVerdict` asks for
 // the full verdict on each (kNamesAnotherFile or kNamesMissingFile instead of
 // kNamesOtherName): on a share each such question is a round trip.
-CueTextOutcome FindFolderCueFile(const char16_t* audioPath, FolderCueSearch& search, bool everyVerdict = false,
-                                 const FolderCueListing* listed = nullptr);
+// `walk` (may be null): a listing of the audio file's folder that the caller
+// keeps for many lookups. Where its prefix is the audio path's folder, code
+// unit for code unit, the search takes the folder's attributes, files and
+// cue files from it instead of listing the folder, and the FILE lines of a
+// cue file read by an earlier search from it; the outcome is the same.
+CueTextOutcome FindFolderCueFile(const char16_t* audioPath, FolderCueSearch& search, FolderListing* walk = nullptr,
+                                 bool everyVerdict = false, const FolderCueListing* listed = nullptr);
 
 // The file named by the FILE lines of cue text: true with its last path
 // component in `named` when every FILE line names the same file (as Windows
 // compares names); false with `named` empty when there is none, or with
 // `named` and `alsoNamed` set when two lines name different files.
 bool FindNamedFile(std::u16string_view text, std::u16string& named, std::u16string& alsoNamed);
+
+// What the first kFolderCueScanBytes of a cue file say in their FILE lines,
+// as FindNamedFile reads them.
+struct FolderCueHead {
+  bool read = false;     // false: the file could not be read
+  bool namesOne = false;  // FindNamedFile's answer
+  std::u16string named;
+  std::u16string alsoNamed;
+};
+
+// Reads the head of the cue file at `path`, of `size` bytes as its folder was
+// listed, and its FILE lines.
+FolderCueHead ReadFolderCueHead(const char16_t* path, uint64_t size);
+
+// One listing of a folder, taken once and kept by a program that looks up
+// every file of the folder in turn (the inspector's walk of a library): the
+// folder search of each lookup takes the files and the cue files from it,
+// and reads each cue file's FILE lines only once, so that a walk of a folder
+// of n files costs in proportion to n, not n * n. The plug-in keeps none.
+class FolderListing {
+ public:
+  struct Entry {
+    std::u16string name;
+    platform::EntryKind kind = platform::EntryKind::kFile;
+    platform::FileStamp stamp;
+  };
+
+  // Takes the folder's attributes, then lists it. `prefix` is the folder's
+  // path ending in a separator, as the paths of its files begin ("" for the
+  // current folder). False, with the system's error number in `error` (may
+  // be null), when it cannot be listed.
+  bool List(std::u16string prefix, uint32_t* error = nullptr);
+
+  const std::u16string& Prefix() const { return prefix_; }
+  // Listed, and its attributes taken before the listing.
+  bool Usable() const { return listed_ && stamped_; }
+  const platform::FileStamp& FolderStamp() const { return stamp_; }
+  // Every entry but "." and "..", in the file system's order.
+  const std::vector<Entry>& Entries() const { return entries_; }
+  // The names of the entries that are no folders, as Windows orders names.
+  const std::vector<std::u16string>& FileNames() const { return fileNames_; }
+  // How many of those have the extension `extension` (with its dot; empty
+  // for names without a dot), compared as Windows compares names.
+  std::size_t CountExtension(std::u16string_view extension) const;
+  // How many of those have the name `name`, compared as Windows compares
+  // names: more than one only where the file system tells case apart.
+  std::size_t CountName(std::u16string_view name) const;
+  // What an attribute query of `path` would say, from the listing: true
+  // where `path` names an entry of the folder, or no entry of the folder
+  // has its name in any letter case (then it is not there). False where the
+  // listing cannot tell (another folder, a name that differs from an
+  // entry's only in letter case): the system must be asked.
+  bool FindStamp(std::u16string_view path, platform::FileStamp& stamp) const;
+  // Indices into Entries() of the .cue files, in the order the folder search
+  // reads them.
+  const std::vector<std::size_t>& CueFiles() const { return cueFiles_; }
+  // The head of the cue file CueFiles()[i], read at the first call.
+  const FolderCueHead& Head(std::size_t i);
+
+ private:
+  std::u16string prefix_;
+  bool listed_ = false;
+  bool stamped_ = false;
+  platform::FileStamp stamp_;
+  std::vector<Entry> entries_;
+  std::vector<std::u16string> fileNames_;
+  std::vector<std::size_t> byName_;  // indices into entries_, as Windows orders names
+  std::vector<std::pair<std::u16string, std::size_t>> extensions_;  // by extension, as Windows orders names
+  std::vector<std::size_t> cueFiles_;
+  std::vector<std::optional<FolderCueHead>> heads_;  // by position in cueFiles_
+};

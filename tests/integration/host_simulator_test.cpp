@@ -49,7 +49,10 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatCase{L"50% off", L"50% off"},
                       FormatCase{L"]%title%", L"]Étude"},
                       FormatCase{L"[%title%", L"Étude"},
-                      FormatCase{L"%filename%", kFile}));
+                      FormatCase{L"%filename%", kFile},
+                      FormatCase{L"$if2([%missing% - ]%missing%,%artist%) x", L"Ensemble x"},
+                      FormatCase{L"$if2(%title%,%artist%)", L"Étude"},
+                      FormatCase{L"$if2([a, b %title%],c)", L"a, b Étude"}));
 
 // A title-format hook installed by the test plays a plug-in that misuses the
 // player's free function.

@@ -7,24 +7,38 @@ class Evaluator {
  public:
   Evaluator(std::wstring_view format, const TagLookup& lookup) : format_(format), lookup_(lookup) {}
 
-  // Evaluates up to the `]` that closes the current section, or to the end.
-  // `gotValue` becomes true when a tag in this stretch got a value.
-  std::wstring Sequence(bool inSection, bool& gotValue) {
+  // Evaluates up to the first of `ends` outside sections and functions
+  // (left for the caller), or to the end. `gotValue` becomes true when a
+  // tag in this stretch got a value.
+  std::wstring Sequence(std::wstring_view ends, bool& gotValue) {
     std::wstring out;
     while (pos_ < format_.size()) {
       const wchar_t c = format_[pos_];
-      if (c == L']' && inSection) {
-        ++pos_;
-        return out;
-      }
+      if (ends.find(c) != std::wstring_view::npos) return out;
       if (c == L'[') {
         ++pos_;
         bool sectionGotValue = false;
-        std::wstring section = Sequence(true, sectionGotValue);
+        std::wstring section = Sequence(L"]", sectionGotValue);
+        if (pos_ < format_.size()) ++pos_;
         if (sectionGotValue) {
           out += section;
           gotValue = true;
         }
+        continue;
+      }
+      if (format_.substr(pos_).starts_with(L"$if2(")) {
+        pos_ += 5;
+        bool firstGotValue = false;
+        bool secondGotValue = false;
+        const std::wstring first = Sequence(L",)", firstGotValue);
+        std::wstring second;
+        if (pos_ < format_.size() && format_[pos_] == L',') {
+          ++pos_;
+          second = Sequence(L")", secondGotValue);
+        }
+        if (pos_ < format_.size()) ++pos_;
+        out += firstGotValue ? first : second;
+        gotValue = gotValue || firstGotValue || secondGotValue;
         continue;
       }
       if (c == L'%') {
@@ -57,7 +71,7 @@ class Evaluator {
 std::wstring EvaluateTitleFormat(std::wstring_view format, const TagLookup& lookup) {
   Evaluator evaluator(format, lookup);
   bool gotValue = false;
-  return evaluator.Sequence(false, gotValue);
+  return evaluator.Sequence(L"", gotValue);
 }
 
 }  // namespace host_simulator

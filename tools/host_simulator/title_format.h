@@ -18,6 +18,9 @@ using TagLookup = std::function<std::optional<std::wstring>(const std::wstring& 
 //    tag inside it (nested sections included) got a value, an empty value
 //    counting as a value. An unclosed section runs to the end of the format;
 //    a `]` outside any section is literal;
+//  - `$if2(a,b)` is `a` where a tag in `a` got a value, else `b`: the title
+//    that falls back to the player's own where the plug-in's tags are empty
+//    (a `,` or `)` inside a section of `a` or `b` is literal);
 //  - every other character is literal.
 // Every tag is looked up once per occurrence, in order, shown or not.
 std::wstring EvaluateTitleFormat(std::wstring_view format, const TagLookup& lookup);

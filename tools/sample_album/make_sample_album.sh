@@ -23,7 +23,7 @@ with wave.open("Seasons.wav", "wb") as w:
 PY
 cp "$here/album.cue" Seasons.cue
 rm -f Seasons.wv Seasons.flac
-wavpack -q -y -w "Cuesheet=@Seasons.cue" Seasons.wav -o Seasons.wv
+wavpack -q -y -w "Cuesheet=@Seasons.cue" -w "Artist=Kvartet Dnipro" -w "Title=Seasons" Seasons.wav -o Seasons.wv
 flac -s -f Seasons.wav -o Seasons.flac
 metaflac --set-tag-from-file=CUESHEET=Seasons.cue Seasons.flac
 echo "$out: Seasons.wv (APEv2), Seasons.flac (FLAC comment), Seasons.wav + Seasons.cue"
