@@ -574,16 +574,27 @@ Diagnosis Diagnose(const std::u16string& path, const CueLookupReport& lookup, co
   const bool stopped = winner != nullptr && !lookup.parseComplete;
   result.verdict = stopped ? u"stopped" : sheet != nullptr ? u"navigable" : unreadable ? u"unreadable" : u"no-sheet";
   const bool apeAbsent = !lookup.sources.empty() && lookup.sources[0].ape.status == APECueStatus::kNoTag;
-  // Only the headers of FLAC and WAV files tell more than the size, and the
-  // listing of the folder tells that.
+  // Only the headers of FLAC and WAV files tell more than the size, which
+  // the listing of the folder tells.
   platform::FileStamp stamp;
   const std::u16string_view extension = FileName(path).substr(Stem(FileName(path)).size());
   const bool headerTells = SameName(extension, u".flac") || SameName(extension, u".fla") || SameName(extension, u".wav");
-  if (sheet != nullptr && !headerTells && listing != nullptr && listing->FindStamp(path, stamp) && stamp.exists) {
+  std::size_t others = 0;
+  for (const CueSourceReport& place : lookup.sources) {
+    if (place.source == CueSource::kFolderCueFile && place.folder.listed) others = place.folder.sameExtensionFiles;
+  }
+  // An APEv2 tag out of its place is looked for where a sheet could be
+  // missed for it: not in a file of a per-track rip of a format whose own
+  // tags are other than APEv2.
+  const bool apeFormat = SameName(extension, u".ape") || SameName(extension, u".wv") || SameName(extension, u".mpc") ||
+                         SameName(extension, u".ofr") || SameName(extension, u".ofs") || SameName(extension, u".tak") ||
+                         SameName(extension, u".tta");
+  const bool lookForTag = apeAbsent && sheet == nullptr && (others == 0 || apeFormat);
+  if (!headerTells && !lookForTag && listing != nullptr && listing->FindStamp(path, stamp) && stamp.exists) {
     result.facts.opened = true;
     result.facts.size = stamp.size;
   } else {
-    result.facts = ReadFileFacts(path, apeAbsent && sheet == nullptr);
+    result.facts = ReadFileFacts(path, lookForTag);
   }
   const FileFacts& facts = result.facts;
 
@@ -626,10 +637,6 @@ Diagnosis Diagnose(const std::u16string& path, const CueLookupReport& lookup, co
     result.reason = {"damaged-audio", u"the audio file is damaged: " + facts.damage,
                      u"restore the audio file from its source, or rip it again"};
     return result;
-  }
-  std::size_t others = 0;
-  for (const CueSourceReport& place : lookup.sources) {
-    if (place.source == CueSource::kFolderCueFile && place.folder.listed) others = place.folder.sameExtensionFiles;
   }
   const bool long_ = facts.lengthKnown && facts.lengthMs >= kLongAudioMs;
   const std::u16string own = OwnCueName(path);

@@ -373,7 +373,7 @@ void FindMisplacedTag(ByteSource& source, FileFacts& facts) {
 FileFacts ReadFileFacts(const std::u16string& path, bool lookForTag) {
   FileFacts facts;
   platform::File file;
-  if (!file.Open(path.c_str(), platform::FileAccess::kRandomAccess) || !file.GetSize(facts.size)) return facts;
+  if (!file.Open(path.c_str(), platform::FileAccess::kSequential) || !file.GetSize(facts.size)) return facts;
   facts.opened = true;
   FileByteSource fileSource(file);
   HeadFirstSource source(fileSource);
