@@ -197,10 +197,8 @@ CueTextOutcome ReadFolderCueFile(Search& search, Found& found) {
     }
     // The folder was searched as far as it could be: a cue file that could
     // not be read is watched alone, not a reason to search everything again.
-    if (outcome == CueTextOutcome::kUnreadable) {
-      outcome = CueTextOutcome::kAbsent;
-      watched.cueRetryAt = platform::MonotonicMilliseconds() + kRetryMilliseconds;
-    }
+    if (!watched.unreadableCues.empty()) watched.cueRetryAt = platform::MonotonicMilliseconds() + kRetryMilliseconds;
+    if (outcome == CueTextOutcome::kUnreadable) outcome = CueTextOutcome::kAbsent;
   }
   if (outcome == CueTextOutcome::kFound) {
     const FolderCueFile& taken = folder.read[*folder.taken];
