@@ -7,7 +7,7 @@
 set -euo pipefail
 out=$1
 rm -rf "$out"
-mkdir -p "$out"/{side,flac,among,plain,gone-away,second,refresh}
+mkdir -p "$out"/{side,flac,among,plain,gone-away,second,refresh,locked}
 cd "$out"
 
 # Ten seconds of mono audio at 8 kHz.
@@ -43,6 +43,13 @@ sheet "Finale Album" Finale.wav > "among/Rip (EAC).cue"
 for n in 01 02 03 04 05 06 07 08 09 10 11 12; do sheet "Disc $n" "Disc $n.wav" > "among/Disc $n.cue"; done
 
 cp ten.wav plain/Plain.wav
+
+# The disc's sheet, named otherwise, is the one cue file the test holds open
+# without sharing; the two others belong to other discs.
+cp ten.wav locked/Album.wav
+sheet "Locked Album" Album.wav > "locked/Album (EAC).cue"
+sheet "Disc 1" "Disc 1.wav" > "locked/Disc 1.cue"
+sheet "Disc 2" "Disc 2.wav" > "locked/Disc 2.cue"
 
 # Each row and test plays a file of its own there, so no lookup finds a
 # sheet that an earlier one read.

@@ -3,8 +3,9 @@
 // gone-away (a share that has gone away), through the slow storage library
 // preloaded into Wine. The player's thread never keeps its messages waiting
 // 100 ms, the cue title shows soon after playback starts, quit never waits
-// for a hung call, and every refresh names the playing file alone. The files
-// come from make_slow_storage.sh.
+// for a hung call, every refresh names the playing file alone, and a folder
+// search that could not read one cue file is not run again while nothing
+// changes. The files come from make_slow_storage.sh.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -290,6 +291,48 @@ TEST_F(SlowStorageTest, InitAgainWhileTheOldLookupDrains) {
   SetPlaylist({L"second\\Album.wav"});
   host.StartPlayback(0);
   EXPECT_TRUE(host.PumpUntil([&] { return TitleShown(CueTitle(L"Second Album")); }, 4000)) << host.Log();
+}
+
+// A folder search that could not read one cue file is remembered: while
+// nothing in the folder changes, the other cue files are not read again and
+// only the unreadable one is tried, alone. Once it can be read, its sheet
+// shows.
+TEST_F(SlowStorageTest, UnreadableCueFileIsRetriedAloneUntilItCanBeRead) {
+  ASSERT_TRUE(callLog.available()) << "SHEETWALK_SLOW_LOG names the slow storage library's log";
+  const std::wstring locked = SlowFile(L"locked\\Album (EAC).cue");
+  const HANDLE lock = CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE) << "error " << GetLastError();
+  const auto reads = [&](size_t from, size_t to) {
+    int count = 0;
+    for (const char* name : {"Disc 1.cue", "Disc 2.cue"}) {
+      for (const auto& [function, calls] : callLog.Calls(from, to, Fragment("locked/") + name)) {
+        if (function.find("read") != std::string::npos) count += calls;
+      }
+    }
+    return count;
+  };
+
+  SetPlaylist({L"locked\\Album.wav"});
+  const size_t from = callLog.Size();
+  host.StartPlayback(0);
+  const bool searched = host.PumpUntil([&] { return reads(from, callLog.Size()) >= 2; }, 5000);
+  const size_t afterSearch = callLog.Size();
+  host.Pump(3500);  // three retries of the locked file, at 100 ms a call
+  const size_t afterWait = callLog.Size();
+  const bool shownWhileLocked = TitleShown(CueTitle(L"Locked Album"));
+  CloseHandle(lock);
+  const ULONGLONG unlocked = GetTickCount64();
+  const bool shown = host.PumpUntil([&] { return TitleShown(CueTitle(L"Locked Album")); }, 4000);
+
+  std::cout << "the other cue files were read " << reads(from, afterSearch) << " times in the search, "
+            << reads(afterSearch, afterWait) << " times in 3.5 s after it; "
+            << (shown ? "the sheet showed " + std::to_string(GetTickCount64() - unlocked) + " ms after the unlock"
+                      : std::string("the sheet never showed"))
+            << std::endl;
+  ASSERT_TRUE(searched) << "the folder's other cue files were never read\n" << host.Log();
+  EXPECT_EQ(reads(afterSearch, afterWait), 0) << "the search ran again while nothing changed";
+  EXPECT_FALSE(shownWhileLocked);
+  EXPECT_TRUE(shown) << host.Log();
 }
 
 }  // namespace
