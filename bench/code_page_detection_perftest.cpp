@@ -12,8 +12,8 @@
 
 #include <string>
 
-#include "tags/code_page_detection.h"
-#include "tags/side_cue_file.h"
+#include "sources/side_cue_file.h"
+#include "text/code_page_detection.h"
 
 namespace {
 

@@ -24,7 +24,7 @@ extern "C" {
 
 #include "bench/realistic_cue_sheets.h"
 #include "cuesheet/cue_sheet.h"
-#include "tags/text_conversion.h"
+#include "text/text_conversion.h"
 
 namespace {
 

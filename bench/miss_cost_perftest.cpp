@@ -25,8 +25,8 @@
 
 #include "navigation/cue_sheet_cache.h"
 #include "platform/file.h"
-#include "tags/text_conversion.h"
 #include "tests/support/bytes_read.h"
+#include "text/text_conversion.h"
 
 namespace {
 std::atomic<long> opens{0};

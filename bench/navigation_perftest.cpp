@@ -45,8 +45,8 @@
 #include "navigation/cue_sheet_cache.h"
 #include "navigation/navigator.h"
 #include "platform/storage_call.h"
-#include "tags/text_conversion.h"
 #include "tests/support/counting_allocator.h"
+#include "text/text_conversion.h"
 
 using counting_allocator::allocations, counting_allocator::liveBlocks, counting_allocator::liveBytes,
     counting_allocator::liveChunkBytes;

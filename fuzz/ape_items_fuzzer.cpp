@@ -10,10 +10,10 @@
 #include <string>
 #include <string_view>
 
+#include "platform/code_page.h"
 #include "tags/ape_tag_parser.h"
 #include "tags/byte_source.h"
-#include "tags/text_conversion.h"
-#include "platform/code_page.h"
+#include "text/text_conversion.h"
 
 namespace {
 

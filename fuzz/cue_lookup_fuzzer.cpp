@@ -39,7 +39,7 @@
 #include "navigation/cue_sheet_cache.h"
 #include "navigation/navigator.h"
 #include "platform/clock.h"
-#include "tags/folder_cue_search.h"
+#include "sources/folder_cue_search.h"
 #include "tests/support/bytes_read.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "tags/code_page_detection.h"
 #include "tags/flac_tag_parser.h"
+#include "text/code_page_detection.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "inspect/system.h"
 #include "inspect/walk.h"
 #include "platform/code_page.h"
-#include "tags/folder_cue_search.h"
+#include "sources/folder_cue_search.h"
 
 namespace inspect {
 namespace {

@@ -6,7 +6,7 @@
 #include "navigation/cue_sheet_cache.h"
 #include "navigation/navigator.h"
 #include "platform/code_page.h"
-#include "tags/text_conversion.h"
+#include "text/text_conversion.h"
 
 namespace {
 

@@ -25,9 +25,9 @@
 #include "inspect/system.h"
 #include "inspect/walk.h"
 #include "platform/file.h"
-#include "tags/folder_cue_search.h"
-#include "tags/side_cue_file.h"
-#include "tags/text_conversion.h"
+#include "sources/folder_cue_search.h"
+#include "sources/side_cue_file.h"
+#include "text/text_conversion.h"
 
 namespace {
 

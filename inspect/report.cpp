@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "tags/text_conversion.h"
+#include "text/text_conversion.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "platform/library.h"
 #include "platform/utf16_view_win.h"
 #include "plugin/version_resource.h"
-#include "tags/text_conversion.h"
+#include "text/text_conversion.h"
 
 namespace inspect {
 namespace {

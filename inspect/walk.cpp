@@ -6,7 +6,7 @@
 
 #include "inspect/system.h"
 #include "platform/file.h"
-#include "tags/folder_cue_search.h"
+#include "sources/folder_cue_search.h"
 
 namespace inspect {
 namespace {

@@ -15,11 +15,11 @@
 
 #include "cuesheet/cue_sheet.h"
 #include "platform/file.h"
+#include "sources/cue_text_source.h"
+#include "sources/folder_cue_search.h"
+#include "sources/side_cue_file.h"
 #include "tags/ape_tag_parser.h"
-#include "tags/cue_text_source.h"
 #include "tags/flac_tag_parser.h"
-#include "tags/folder_cue_search.h"
-#include "tags/side_cue_file.h"
 
 // The places of a cue sheet, in the lookup's order.
 enum class CueSource { kAPEv2Item, kFLACComment, kSideFile, kFolderCueFile, kFLACCueBlock };

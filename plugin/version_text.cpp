@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cuesheet/text_utilities.h"
-#include "tags/text_conversion.h"
+#include "text/text_conversion.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 
 #include "platform/file.h"
 #include "platform/storage_call.h"
-#include "tags/code_page_detection.h"
-#include "tags/text_conversion.h"
+#include "text/code_page_detection.h"
+#include "text/text_conversion.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <string>
 
+#include "sources/cue_text_source.h"
 #include "tags/byte_source.h"
-#include "tags/cue_text_source.h"
-#include "tags/code_page_detection.h"
 #include "tags/tag_parser.h"
+#include "text/code_page_detection.h"
 
 enum class APECueStatus { kNoTag, kNoItem, kFound, kUnreadable, kTooLarge };
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "tags/cue_text_source.h"
-#include "tags/code_page_detection.h"
+#include "sources/cue_text_source.h"
 #include "tags/flac_metadata.h"
 #include "tags/tag_parser.h"
+#include "text/code_page_detection.h"
 
 class CFLACTagParser final : public CTagParser {
  public:

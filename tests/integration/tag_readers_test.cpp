@@ -13,13 +13,13 @@
 #include <iterator>
 #include <string>
 
+#include "sources/side_cue_file.h"
 #include "tags/ape_tag_parser.h"
 #include "tags/flac_tag_parser.h"
-#include "tags/side_cue_file.h"
-#include "tags/text_conversion.h"
 #include "tests/data/tag_files.h"
 #include "tests/data/text_cases.h"
 #include "tests/integration/integration_support.h"
+#include "text/text_conversion.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // than 30 languages written by make_code_page_sheets.py: every sheet is
 // decoded as the plug-in would on a system whose ANSI code page is 1252, 1251
 // or 932, and must read exactly as written.
-#include "tags/code_page_detection.h"
+#include "text/code_page_detection.h"
 
 #include <gtest/gtest.h>
 
@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "platform/code_page.h"
-#include "tags/side_cue_file.h"
-#include "tags/text_conversion.h"
+#include "sources/side_cue_file.h"
 #include "tests/unit/test_files.h"
+#include "text/text_conversion.h"
 
 namespace {
 

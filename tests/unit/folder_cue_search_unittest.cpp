@@ -1,6 +1,6 @@
 // The FILE lines that tell which audio file a cue sheet in the folder
 // belongs to, and file names compared as Windows compares them.
-#include "tags/folder_cue_search.h"
+#include "sources/folder_cue_search.h"
 
 #include <gtest/gtest.h>
 

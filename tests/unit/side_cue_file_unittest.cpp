@@ -1,7 +1,7 @@
 // The cue file beside an audio file: its path, and the decoding and reading
 // cases that no cue writer produces. Cue files written in real encodings are
 // read in tag_files_unittest.cpp.
-#include "tags/side_cue_file.h"
+#include "sources/side_cue_file.h"
 
 #include <gtest/gtest.h>
 

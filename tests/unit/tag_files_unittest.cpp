@@ -7,9 +7,9 @@
 #include <iterator>
 #include <string>
 
+#include "sources/side_cue_file.h"
 #include "tags/ape_tag_parser.h"
 #include "tags/flac_tag_parser.h"
-#include "tags/side_cue_file.h"
 #include "tests/data/tag_files.h"
 #include "tests/unit/test_files.h"
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "tags/code_page_detection.h"
-#include "tags/cue_text_source.h"
+#include "sources/cue_text_source.h"
+#include "text/code_page_detection.h"
 
 // The cue path for an audio path: the path up to the last dot of its file
 // name, then "cue"; for a file name without a dot, the whole path and ".cue"

@@ -1,4 +1,4 @@
-#include "tags/side_cue_file.h"
+#include "sources/side_cue_file.h"
 
 #include <cstdint>
 #include <new>
@@ -6,8 +6,8 @@
 
 #include "platform/code_page.h"
 #include "platform/file.h"
-#include "tags/code_page_detection.h"
-#include "tags/text_conversion.h"
+#include "text/code_page_detection.h"
+#include "text/text_conversion.h"
 
 namespace {
 

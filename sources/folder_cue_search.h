@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "platform/file.h"
-#include "tags/cue_text_source.h"
-#include "tags/side_cue_file.h"
+#include "sources/cue_text_source.h"
+#include "sources/side_cue_file.h"
 
 // At most this many .cue files of a folder are read in one search, the first
 // by name; the others are not looked at.

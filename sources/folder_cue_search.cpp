@@ -1,10 +1,10 @@
-#include "tags/folder_cue_search.h"
+#include "sources/folder_cue_search.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <new>
 
-#include "tags/side_cue_file.h"
+#include "sources/side_cue_file.h"
 
 namespace {
 

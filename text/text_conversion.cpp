@@ -1,4 +1,4 @@
-#include "tags/text_conversion.h"
+#include "text/text_conversion.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tags/code_page_detection.h"
+#include "text/code_page_detection.h"
 
 #include <uchardet.h>
 
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/code_page.h"
-#include "tags/text_conversion.h"
+#include "text/text_conversion.h"
 
 namespace {
 
