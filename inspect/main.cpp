@@ -69,9 +69,7 @@ std::u16string Number(uint64_t value) {
 // The path of a file's folder, ending in its separator, as the lookup takes
 // it from the file's path.
 std::u16string FolderOf(const std::u16string& path) {
-  std::size_t at = path.size();
-  while (at > 0 && !platform::IsPathSeparator(path[at - 1])) --at;
-  return path.substr(0, at);
+  return path.substr(0, path.size() - platform::FileNameOf(path).size());
 }
 
 bool IsCueFile(const std::u16string& path) {

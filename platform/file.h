@@ -104,6 +104,13 @@ bool ListFolder(const char16_t* folder, const std::function<void(const FolderEnt
 // name like any other.
 bool IsPathSeparator(char16_t c);
 
+// The last name of `path`: what follows its last separator.
+inline std::u16string_view FileNameOf(std::u16string_view path) {
+  std::size_t at = path.size();
+  while (at > 0 && !IsPathSeparator(path[at - 1])) --at;
+  return path.substr(at);
+}
+
 // Compares two file names as Windows does: ordinal, ignoring letter case.
 // Negative, zero or positive, as `a` sorts before, with or after `b`.
 int CompareFileNames(std::u16string_view a, std::u16string_view b);

@@ -24,13 +24,6 @@ std::u16string_view LastComponent(std::u16string_view path) {
   return path.substr(at);
 }
 
-// The file name of a path on this system.
-std::u16string_view FileNameOf(std::u16string_view path) {
-  std::size_t at = path.size();
-  while (at > 0 && !platform::IsPathSeparator(path[at - 1])) --at;
-  return path.substr(at);
-}
-
 // The extension with its dot, or nothing for a name without a dot.
 std::u16string_view Extension(std::u16string_view name) {
   const std::size_t dot = name.rfind(u'.');
@@ -224,7 +217,7 @@ bool ListFolderCueFiles(const char16_t* audioPath, FolderCueListing& listing) {
   listing = FolderCueListing{};
   if (audioPath == nullptr || *audioPath == u'\0') return false;
   const std::u16string_view path(audioPath);
-  const std::u16string_view audioName = FileNameOf(path);
+  const std::u16string_view audioName = platform::FileNameOf(path);
   if (audioName.empty()) return false;
   const std::u16string_view prefix = path.substr(0, path.size() - audioName.size());
   // With its separator: "C:\" is the drive's root, "C:" the drive's current
@@ -249,7 +242,7 @@ CueTextOutcome FindFolderCueFile(const char16_t* audioPath, FolderCueSearch& sea
   if (audioPath == nullptr || *audioPath == u'\0') return CueTextOutcome::kAbsent;
   const std::u16string_view path(audioPath);
   Folder folder;
-  folder.audioName = FileNameOf(path);
+  folder.audioName = platform::FileNameOf(path);
   folder.prefix.assign(path.substr(0, path.size() - folder.audioName.size()));
   if (folder.audioName.empty()) return CueTextOutcome::kAbsent;
   if (walk != nullptr && walk->Usable() && walk->Prefix() == folder.prefix) {
